@@ -1,0 +1,58 @@
+#!/usr/bin/env bash
+# Builds kvorXMLParser and runs it.
+#   ./build.sh run    build, then run the command-line client on the shipped example
+#   ./build.sh test   build everything and run every test (also under AddressSanitizer
+#                     and UndefinedBehaviorSanitizer)
+# Missing Debian packages are installed when run as root.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+JOBS=$(nproc 2>/dev/null || echo 2)
+PACKAGES=(cmake g++ make libgtest-dev googletest pkg-config)
+
+ensure_packages() {
+    local missing=()
+    for package in "$@"; do
+        dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
+    done
+    [ ${#missing[@]} -eq 0 ] && return 0
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "build.sh: missing Debian packages: ${missing[*]} (run as root to install them)" >&2
+        exit 1
+    fi
+    echo "build.sh: installing ${missing[*]}" >&2
+    apt-get update -qq
+    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+}
+
+# configure_and_build FOLDER [cmake options...]
+configure_and_build() {
+    local folder=$1
+    shift
+    cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    cmake --build "$folder" -j "$JOBS"
+}
+
+run_tests() {
+    local folder=$1
+    ctest --test-dir "$folder" --output-on-failure -j "$JOBS" --timeout 600
+}
+
+case "${1:-}" in
+run)
+    ensure_packages "${PACKAGES[@]}"
+    configure_and_build build -DKVOR_BUILD_TESTS=OFF
+    build/tools/kvorxml/kvorxml tree examples/device-ui.xml
+    ;;
+test)
+    ensure_packages "${PACKAGES[@]}"
+    configure_and_build build
+    run_tests build
+    configure_and_build build-sanitize -DKVOR_SANITIZE=address,undefined
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
+    ;;
+*)
+    echo "usage: ./build.sh run | test" >&2
+    exit 2
+    ;;
+esac

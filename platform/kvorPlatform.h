@@ -1,0 +1,104 @@
+// The one header through which the library reaches the system: the Win32
+// subset of the target (kvorWin32Api.h, from the back end's include folder),
+// the device kernel's calls, and the wide C-library functions with their
+// Windows meaning for 16-bit text on every target.
+#ifndef KVOR_PLATFORM_H
+#define KVOR_PLATFORM_H
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <new>
+#include <utility>
+
+#include "kvorWin32Api.h"
+
+// ---- Device kernel calls -------------------------------------------------
+
+#define EVENT_PULSE 1u
+#define EVENT_RESET 2u
+#define EVENT_SET 3u
+
+// Sets, resets or pulses an event (EVENT_SET == SetEvent).
+BOOL EventModify(HANDLE event, DWORD action);
+
+// Formats with the library's wide printf and writes the line to the kernel
+// debugger output (posix: KVOR_DEBUG_OUTPUT; Windows: OutputDebugStringW).
+void NKDbgPrintfW(LPCWSTR format, ...);
+
+#define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)0x8007007AL)
+#define STRSAFE_E_INVALID_PARAMETER ((HRESULT)0x80070057L)
+#define S_OK ((HRESULT)0)
+
+// Bounded copy and append: cut to size - 1 characters, always terminated
+// (when size > 0). S_OK, or STRSAFE_E_INSUFFICIENT_BUFFER when cut.
+HRESULT StringCchCopyW(LPWSTR target, size_t size, LPCWSTR source);
+HRESULT StringCchCatW(LPWSTR target, size_t size, LPCWSTR source);
+
+namespace kvor {
+
+// ---- Wide C-library functions, Windows meaning, 16-bit text ----------------
+
+// The class mask of white space for iswctype.
+constexpr int SpaceClass = 0x8;
+
+size_t wcslen(const WCHAR* text);
+int wcscmp(const WCHAR* left, const WCHAR* right);
+// Compares folding ASCII letters only, as the "C" locale does.
+int _wcsicmp(const WCHAR* left, const WCHAR* right);
+// Splits at any character of delimiters; runs of them count as one and
+// leading ones are skipped. *context keeps the place between calls.
+WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters, WCHAR** context);
+// Optional white space, optional sign, decimal digits; clamped to 32 bits.
+long _wtol(const WCHAR* text);
+// value in radix (2..36) into buffer; a minus sign only for radix 10.
+WCHAR* _itow(int value, WCHAR* buffer, int radix);
+// mask SpaceClass: the White_Space class of the target.
+int iswctype(WCHAR character, int mask);
+
+// The wide printf of every target: %s takes a WCHAR string; flags "-" and
+// "0", width, ".precision" and the conversions d i u x X c s % are
+// understood. Writes at most count - 1 characters and always terminates
+// (count > 0); returns the length the whole text would have.
+int _vsnwprintf(WCHAR* buffer, size_t count, const WCHAR* format, va_list arguments);
+int swprintf(WCHAR* buffer, size_t count, const WCHAR* format, ...);
+
+// ---- Memory --------------------------------------------------------------
+
+// Every heap block of the library comes from Allocate and goes back through
+// Release (or delete, for objects made with New). A null result means the
+// allocator refused; an allocator may instead throw std::bad_alloc, which
+// only the parser factory expects.
+void* Allocate(size_t bytes);
+void Release(void* block) noexcept;
+
+// count elements of T, or null when refused or when the size overflows.
+template <typename T>
+T* AllocateArray(size_t count)
+{
+    if (count > SIZE_MAX / sizeof(T)) {
+        return nullptr;
+    }
+    return static_cast<T*>(Allocate(count * sizeof(T)));
+}
+
+// A T constructed in memory from Allocate; null when refused. Destroy it
+// with delete (through a virtual destructor where it has one).
+template <typename T, typename... Args>
+T* New(Args&&... arguments)
+{
+    void* memory = Allocate(sizeof(T));
+    return memory == nullptr ? nullptr : ::new (memory) T(std::forward<Args>(arguments)...);
+}
+
+namespace testing {
+// Replaces the allocator behind Allocate (null restores the default).
+// A replacement either refuses (null, or std::bad_alloc) or forwards to
+// ::operator new(bytes, std::nothrow), so that Release and delete match.
+typedef void* (*AllocationHook)(size_t bytes);
+void SetAllocationHook(AllocationHook hook);
+} // namespace testing
+
+} // namespace kvor
+
+#endif // KVOR_PLATFORM_H

@@ -1,0 +1,37 @@
+// Pieces the posix back end's files share: text and path conversion, the
+// Win32 error for an errno, and the objects behind a HANDLE.
+#ifndef KVOR_POSIX_SUPPORT_H
+#define KVOR_POSIX_SUPPORT_H
+
+#include <string>
+
+#include "kvorPlatform.h"
+
+namespace kvor {
+namespace posix {
+
+// UTF-16 to UTF-8; unpaired surrogates become U+FFFD. Null gives "".
+std::string ToUtf8(const WCHAR* text);
+std::string ToUtf8(const WCHAR* text, size_t length);
+
+// A device path as a Linux path: backslashes are separators, and a path
+// that begins with one lies under the device root (KVOR_DEVICE_ROOT, else
+// $XDG_STATE_HOME/kvor, else ~/.local/state/kvor).
+std::string NativePath(const WCHAR* path);
+std::string DeviceRoot();
+
+// The Win32 error code that stands for an errno value.
+DWORD Win32ErrorFromErrno(int error);
+// The errno value a Win32 error code stands for; 0 when none does.
+int ErrnoFromWin32Error(DWORD code);
+
+// What a HANDLE points to; CloseHandle deletes it through this base.
+class KernelObject {
+public:
+    virtual ~KernelObject() {}
+};
+
+} // namespace posix
+} // namespace kvor
+
+#endif // KVOR_POSIX_SUPPORT_H

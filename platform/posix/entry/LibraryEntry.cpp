@@ -1,0 +1,19 @@
+// The loader's side on Linux: the logger is created during static
+// initialisation, and the attach hook runs after it. Constructor priorities
+// order the two within this library.
+#include "DebLogger.h"
+#include "LibraryEntry.h"
+
+namespace {
+
+__attribute__((constructor(101))) void StartLogger()
+{
+    DebLogStartup();
+}
+
+__attribute__((constructor(102))) void AttachToProcess()
+{
+    KvorLibraryMain(nullptr, KVOR_PROCESS_ATTACH, nullptr);
+}
+
+} // namespace

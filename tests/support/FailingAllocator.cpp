@@ -1,0 +1,147 @@
+#include "FailingAllocator.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+#include "kvorPlatform.h"
+
+namespace {
+
+std::atomic<bool> g_armed{false};
+std::atomic<long> g_counted{0};
+std::atomic<long> g_failAt{0};
+std::atomic<bool> g_refused{false};
+std::atomic<long> g_live{0};
+
+bool ShouldRefuse()
+{
+    if (!g_armed.load(std::memory_order_relaxed)) {
+        return false;
+    }
+    const long number = ++g_counted;
+    if (number != g_failAt.load()) {
+        return false;
+    }
+    g_refused = true;
+    return true;
+}
+
+void* RawAllocate(std::size_t bytes)
+{
+    void* block = std::malloc(bytes == 0 ? 1 : bytes);
+    if (block != nullptr) {
+        ++g_live;
+    }
+    return block;
+}
+
+void RawRelease(void* block) noexcept
+{
+    if (block != nullptr) {
+        --g_live;
+        std::free(block);
+    }
+}
+
+// Installed only to make the library's allocator throw, as the factory's
+// exception path needs; the refusal is counted here, not in operator new.
+void* ThrowingHook(std::size_t bytes)
+{
+    if (ShouldRefuse()) {
+        throw std::bad_alloc();
+    }
+    return RawAllocate(bytes);
+}
+
+} // namespace
+
+namespace kvortest {
+
+void FailAllocation(long nth, FailureMode mode)
+{
+    g_counted = 0;
+    g_refused = false;
+    g_failAt = nth;
+    kvor::testing::SetAllocationHook(mode == FailureMode::ThrowBadAlloc ? ThrowingHook : nullptr);
+    g_armed = true;
+}
+
+long StopFailing()
+{
+    g_armed = false;
+    kvor::testing::SetAllocationHook(nullptr);
+    return g_counted.load();
+}
+
+bool AllocationWasRefused()
+{
+    return g_refused.load();
+}
+
+long LiveBlocks()
+{
+    return g_live.load();
+}
+
+} // namespace kvortest
+
+void* operator new(std::size_t bytes)
+{
+    if (ShouldRefuse()) {
+        throw std::bad_alloc();
+    }
+    void* block = RawAllocate(bytes);
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    return block;
+}
+
+void* operator new[](std::size_t bytes)
+{
+    return ::operator new(bytes);
+}
+
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept
+{
+    if (ShouldRefuse()) {
+        return nullptr;
+    }
+    return RawAllocate(bytes);
+}
+
+void* operator new[](std::size_t bytes, const std::nothrow_t& tag) noexcept
+{
+    return ::operator new(bytes, tag);
+}
+
+void operator delete(void* block) noexcept
+{
+    RawRelease(block);
+}
+
+void operator delete[](void* block) noexcept
+{
+    RawRelease(block);
+}
+
+void operator delete(void* block, std::size_t) noexcept
+{
+    RawRelease(block);
+}
+
+void operator delete[](void* block, std::size_t) noexcept
+{
+    RawRelease(block);
+}
+
+void operator delete(void* block, const std::nothrow_t&) noexcept
+{
+    RawRelease(block);
+}
+
+void operator delete[](void* block, const std::nothrow_t&) noexcept
+{
+    RawRelease(block);
+}

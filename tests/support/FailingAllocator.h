@@ -1,0 +1,58 @@
+// Refuses the n-th heap allocation of an operation, SQLite style: arm,
+// run the operation, check the outcome, disarm. Every allocation of the
+// process goes through the replaced global operator new while the test
+// binary runs, so the count covers the library's blocks and list links alike.
+#ifndef KVOR_TEST_FAILING_ALLOCATOR_H
+#define KVOR_TEST_FAILING_ALLOCATOR_H
+
+#include <cstddef>
+
+namespace kvortest {
+
+enum class FailureMode { ReturnNull, ThrowBadAlloc };
+
+// Arms the allocator: allocation number `nth` (1-based, counted from now)
+// is refused. ThrowBadAlloc makes the library allocator throw instead of
+// answering null, as an allocator with exceptions does.
+void FailAllocation(long nth, FailureMode mode = FailureMode::ReturnNull);
+// Disarms; returns how many allocations were counted while armed.
+long StopFailing();
+// Whether the armed refusal has happened.
+bool AllocationWasRefused();
+// Blocks allocated and not yet freed, process-wide.
+long LiveBlocks();
+
+// Arms for one scope.
+class ScopedAllocationFailure {
+public:
+    explicit ScopedAllocationFailure(long nth, FailureMode mode = FailureMode::ReturnNull)
+    {
+        FailAllocation(nth, mode);
+    }
+    ~ScopedAllocationFailure() { StopFailing(); }
+    ScopedAllocationFailure(const ScopedAllocationFailure&) = delete;
+    ScopedAllocationFailure& operator=(const ScopedAllocationFailure&) = delete;
+};
+
+// Runs operation with allocation 1, 2, ... refused in turn until a run sees
+// no refusal; check(nth) judges each refused run (nth == 0: the clean run).
+// Returns the number of allocations of the clean run.
+template <typename Operation, typename Check>
+long SweepAllocationFailures(Operation operation, Check check, long limit = 100000)
+{
+    for (long nth = 1; nth <= limit; ++nth) {
+        FailAllocation(nth);
+        operation();
+        const bool refused = AllocationWasRefused();
+        const long counted = StopFailing();
+        check(refused ? nth : 0);
+        if (!refused) {
+            return counted;
+        }
+    }
+    return -1;
+}
+
+} // namespace kvortest
+
+#endif // KVOR_TEST_FAILING_ALLOCATOR_H

@@ -1,0 +1,72 @@
+// Text and file helpers shared by the tests.
+#ifndef KVOR_TEST_TEXT_H
+#define KVOR_TEST_TEXT_H
+
+#include <string>
+#include <vector>
+
+#include "kvorXMLParser.h"
+
+namespace kvortest {
+
+typedef std::basic_string<WCHAR> WString;
+
+// ASCII/UTF-8 text as UTF-16 (test data is ASCII or UTF-8).
+WString W(const std::string& utf8);
+// UTF-16 as UTF-8, for messages; null reads as "(null)".
+std::string U8(const WCHAR* text);
+std::string U8(const WString& text);
+
+// A fresh folder under the system's temporary folder, removed with the object.
+class TempDir {
+public:
+    TempDir();
+    ~TempDir();
+    TempDir(const TempDir&) = delete;
+    TempDir& operator=(const TempDir&) = delete;
+    const std::string& Path() const { return m_path; }
+    std::string File(const std::string& name) const { return m_path + "/" + name; }
+
+private:
+    std::string m_path;
+};
+
+void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
+void WriteText(const std::string& path, const std::string& bytes);
+// UTF-16LE with the byte-order mark.
+void WriteUtf16File(const std::string& path, const std::string& utf8);
+std::vector<unsigned char> ReadBytes(const std::string& path);
+bool FileExists(const std::string& path);
+// The bytes of text as UTF-16LE, without a byte-order mark.
+std::vector<unsigned char> Utf16Bytes(const std::string& utf8);
+
+// Sets an environment variable for one scope, restoring the old value.
+class ScopedEnv {
+public:
+    ScopedEnv(const char* name, const std::string& value);
+    ~ScopedEnv();
+    ScopedEnv(const ScopedEnv&) = delete;
+    ScopedEnv& operator=(const ScopedEnv&) = delete;
+
+private:
+    std::string m_name;
+    std::string m_old;
+    bool m_hadOld;
+};
+
+// Sends the kernel debugger output to a file for one scope.
+class DebugCapture {
+public:
+    DebugCapture();
+    // Everything written so far, one string per line, without line ends.
+    std::vector<std::string> Lines() const;
+    void Clear();
+
+private:
+    TempDir m_dir;
+    ScopedEnv m_env;
+};
+
+} // namespace kvortest
+
+#endif // KVOR_TEST_TEXT_H

@@ -1,0 +1,33 @@
+// WideString: a heap copy of a token, trimmed in place by the readers.
+#ifndef KVOR_WIDE_STRING_H
+#define KVOR_WIDE_STRING_H
+
+#include "ObjectBase.h"
+#include "kvorPlatform.h"
+
+class WideString : public CObjectBase {
+public:
+    explicit WideString(const WCHAR* source);
+    ~WideString() override;
+    WideString(const WideString&) = delete;
+    WideString& operator=(const WideString&) = delete;
+
+    void Trim();
+    void TrimRight();
+    void TrimLeft();
+    // Never null: the empty string when the copy could not be allocated.
+    const WCHAR* GetText() const { return m_text != nullptr ? m_text : &m_empty; }
+    int32_t GetLength() const { return m_length; }
+
+    uint32_t GetHashCode() override;
+    int32_t Equals(CObjectBase* other) override;
+
+private:
+    void MakeEmpty();
+
+    WCHAR* m_text;
+    int32_t m_length;
+    WCHAR m_empty;
+};
+
+#endif // KVOR_WIDE_STRING_H

@@ -1,0 +1,39 @@
+// XmlCursor: the reading position over a document's wide text, with one
+// saved position for look-ahead, and the two token readers.
+#ifndef KVOR_XML_CURSOR_H
+#define KVOR_XML_CURSOR_H
+
+#include "kvorPlatform.h"
+
+class XmlCursor {
+public:
+    // A token holds at most 259 characters: 260 read, counting its terminator.
+    static const int32_t kTokenLimit = 260;
+
+    XmlCursor(const WCHAR* text, int32_t length)
+        : m_text(text), m_length(length), m_position(0), m_savedPosition(0) {}
+    virtual ~XmlCursor() {}
+
+    // The next character that is not white space, consumed; 0 at the end.
+    WCHAR NextNonSpace();
+    void SavePosition() { m_savedPosition = m_position; }
+    void RestorePosition() { m_position = m_savedPosition; }
+    // A name (white space skipped first) or a value (read from here), trimmed,
+    // copied into out (size characters, may be null). Returns its length.
+    int32_t ReadName(WCHAR* out, int32_t size);
+    int32_t ReadValue(WCHAR* out, int32_t size);
+
+    int32_t GetPosition() const { return m_position; }
+    int32_t GetLength() const { return m_length; }
+    const WCHAR* GetText() const { return m_text; }
+
+private:
+    int32_t ReadToken(WCHAR* out, int32_t size, bool (*isTerminator)(WCHAR));
+
+    const WCHAR* m_text;
+    int32_t m_length;
+    int32_t m_position;
+    int32_t m_savedPosition;
+};
+
+#endif // KVOR_XML_CURSOR_H
