@@ -42,12 +42,15 @@ public:
     int32_t RemoveAt(int32_t index);
     int32_t GetAt(int32_t index, const WCHAR** key, const WCHAR** value, uint32_t* data);
     int32_t GetCount() const { return m_count; }
+    // False when the entry array could not be allocated: every call is then a no-op.
+    bool HasStorage() const { return m_entries != nullptr; }
     void ResetCursor() { m_cursor = 0; }
     int32_t GetNext(const WCHAR** key, const WCHAR** value, uint32_t* data);
     int32_t MoveAllFrom(CKeyValueTable* source);
 
 private:
     WCHAR* CopyText(const WCHAR* text);
+    void FreeEntry(KeyValueEntry& entry);
     int32_t FindExact(const WCHAR* key) const;
     bool Grow(int32_t capacity);
 
