@@ -86,6 +86,7 @@ private:
     WCHAR* m_content;
 
     friend class XmlDiagnosis; // the command-line client's "check" replays the parser's steps
+    friend struct ParserStepAccess; // the reader's unit tests drive single steps
     friend class JXMLNodeTestPeer; // tests give nodes content, which only the element parser fills
 };
 

@@ -18,6 +18,8 @@ public:
     WCHAR NextNonSpace();
     void SavePosition() { m_savedPosition = m_position; }
     void RestorePosition() { m_position = m_savedPosition; }
+    // Back to a position taken earlier with GetPosition.
+    void SetPosition(int32_t position) { m_position = position; }
     // A name (white space skipped first) or a value (read from here), trimmed,
     // copied into out (size characters, may be null). Returns its length.
     int32_t ReadName(WCHAR* out, int32_t size);
