@@ -154,8 +154,13 @@ DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt"
 
 std::vector<std::string> DebugCapture::Lines() const
 {
+    return DebugLines(m_dir.File("debug.txt"));
+}
+
+std::vector<std::string> DebugLines(const std::string& path)
+{
     std::vector<std::string> lines;
-    std::ifstream in(m_dir.File("debug.txt"), std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
         if (!line.empty() && line.back() == '\r') {

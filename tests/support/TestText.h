@@ -54,6 +54,9 @@ private:
     bool m_hadOld;
 };
 
+// The lines of a debugger output file, without line ends.
+std::vector<std::string> DebugLines(const std::string& path);
+
 // Sends the kernel debugger output to a file for one scope.
 class DebugCapture {
 public:

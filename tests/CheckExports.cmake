@@ -1,0 +1,18 @@
+# Fails unless `nm -D --defined-only LIBRARY` lists exactly the two exports.
+execute_process(COMMAND nm -D --defined-only ${LIBRARY}
+  OUTPUT_VARIABLE listing RESULT_VARIABLE status)
+if(NOT status EQUAL 0)
+  message(FATAL_ERROR "nm failed on ${LIBRARY}")
+endif()
+string(REGEX MATCHALL "[^\n]+" lines "${listing}")
+set(names "")
+foreach(line IN LISTS lines)
+  string(REGEX REPLACE "^.* " "" name "${line}")
+  list(APPEND names ${name})
+endforeach()
+list(SORT names)
+set(expected kvorCreateXmlParserInstance kvorReleaseXmlParserInstance)
+if(NOT names STREQUAL expected)
+  message(FATAL_ERROR "exported: ${names}; expected exactly: ${expected}")
+endif()
+message(STATUS "exports: ${names}")
