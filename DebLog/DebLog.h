@@ -18,7 +18,8 @@ enum : uint32_t {
     DEBLOG_SEVERITY_INFO = 1,  // I
     DEBLOG_SEVERITY_WARNING = 2,
     DEBLOG_SEVERITY_ERROR = 3,
-    DEBLOG_SEVERITY_FATAL = 4
+    DEBLOG_SEVERITY_FATAL = 4,
+    DEBLOG_LAST_SEVERITY = DEBLOG_SEVERITY_FATAL
 };
 
 // 1 when the zone is now registered; 0 otherwise (and without a logger).

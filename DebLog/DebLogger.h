@@ -49,6 +49,7 @@ public:
     DebLogger& operator=(const DebLogger&) = delete;
 
     uint32_t Initialize();
+    uint32_t IsInitialized() const { return m_initialized; }
     uint32_t RegisterZone(uint32_t zoneId, const WCHAR* name, const WCHAR* sourceFile, int32_t line);
     uint32_t IsZoneEnabled(uint32_t zoneId, uint32_t severity) const;
     // Enters the lock and keeps the entry's fields.
@@ -76,10 +77,23 @@ public:
     void GetClockTime(ClockTime* time) const;
     void DebugPrint(const WCHAR* format, ...);
 
+    // The pure steps behind the title and the clock.
+    // The file name after the last backslash of path, without the text from
+    // its last dot; empty when path holds no backslash.
+    static void TitleFromPath(const WCHAR* path, WCHAR* title, size_t capacity);
+    // A title of 9 or more characters becomes its first 6 and the low byte of
+    // the sum of all its characters in two hexadecimal digits.
+    static void ShortenTitle(WCHAR* title, size_t capacity);
+    // Milliseconds to add to the tick count to get the time of day.
+    static uint32_t ClockOffsetFor(uint16_t hour, uint16_t minute, uint16_t second, uint32_t tickCount);
+    static ClockTime ClockTimeAt(uint32_t tickCount, uint32_t clockOffset);
+
     const GlobalSetting& GetGlobalSetting() const { return m_setting; }
     const ZoneRecord& GetZone(uint32_t zoneId) const { return m_zones[zoneId]; }
 
 private:
+    void ClearEntry();
+
     HANDLE m_logFile;
     GlobalSetting m_setting;
     CRITICAL_SECTION m_lock;
