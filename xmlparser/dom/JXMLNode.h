@@ -14,10 +14,10 @@ class XmlCursor;
 
 class CJXMLNode : public IXmlNode {
 public:
-    static const int32_t kNameCapacity = 260;    // name, token and content buffers
-    static const int32_t kLineCapacity = 2048;   // the writer's line buffer
+    static constexpr int32_t kNameCapacity = 260;    // name, token and content buffers
+    static constexpr int32_t kLineCapacity = 2048;   // the writer's line buffer
     static const int32_t kMaxDepth = 256;        // deepest element the reader accepts
-    static const uint32_t kColorNotParsed = 0x010101;
+    static constexpr uint32_t kColorNotParsed = 0x010101;
 
     // An empty element; the name is cut to 259 characters (null: empty name).
     explicit CJXMLNode(const WCHAR* name);

@@ -18,8 +18,8 @@ struct KeyValueEntry {
 
 class CKeyValueTable : public CObjectBase, public IStreamable, public CEventLock {
 public:
-    static const int32_t kInitialCapacity = 64;
-    static const int32_t kTextCapacity = 260; // LoadFrom's key and value buffers
+    static constexpr int32_t kInitialCapacity = 64;
+    static constexpr int32_t kTextCapacity = 260; // LoadFrom's key and value buffers
 
     CKeyValueTable();
     ~CKeyValueTable() override;
