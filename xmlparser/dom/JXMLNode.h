@@ -88,6 +88,7 @@ private:
     friend class XmlDiagnosis; // the command-line client's "check" replays the parser's steps
     friend struct ParserStepAccess; // the reader's unit tests drive single steps
     friend class JXMLNodeTestPeer; // tests give nodes content, which only the element parser fills
+    friend class NodeInspector; // fuzz targets and whole-operation tests compare trees attribute by attribute
 };
 
 #endif // KVOR_JXML_NODE_H
