@@ -137,6 +137,12 @@ struct FindCase {
     const char* expectedId; // the found element's id attribute; null: not found
 };
 
+// Names the case in test listings instead of dumping its bytes.
+void PrintTo(const FindCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
+
 const int32_t kSeven = 7;
 const int32_t kMinusOne = -1;
 const int32_t kMinusTwo = -2;
@@ -255,6 +261,11 @@ struct RectCase {
     uint32_t status;
     XmlRect rect;
 };
+
+void PrintTo(const RectCase& c, std::ostream* out)
+{
+    *out << c.name;
+}
 
 class RectCases : public ::testing::TestWithParam<RectCase> {};
 
