@@ -1,0 +1,182 @@
+// The logger's start from the registry and zone registration.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "LoggerFixture.h"
+
+using namespace kvortest;
+
+namespace {
+
+const WCHAR* const kFile = KVOR_TEXT("src\\Module.cpp");
+
+std::string ReadLine(const std::string& path)
+{
+    const std::vector<unsigned char> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
+// The message of a line printed with a time and executable name in front.
+std::string MessageOf(const std::string& line)
+{
+    const size_t end = line.rfind(']');
+    return end == std::string::npos ? line : line.substr(end + 1);
+}
+
+TEST_F(LoggerTest, FirstStartCreatesTheKeysWithTheirDefaults)
+{
+    DebLogger fresh;
+    ASSERT_EQ(1u, fresh.Initialize());
+    const std::string global = Key("SOFTWARE/KVOR/DebLogger/");
+    EXPECT_EQ("dword:00000001\n", ReadLine(global + "OutputType"));
+    EXPECT_EQ("dword:00000003\n", ReadLine(global + "Severity"));
+    EXPECT_EQ("dword:00000000\n", ReadLine(global + "FileMode"));
+    EXPECT_EQ("dword:00000000\n", ReadLine(global + "TimeFormat"));
+    for (const char* zone : {"DebLog", "Win32", "DefaultZone"}) {
+        EXPECT_EQ("dword:00000001\n", ReadLine(global + "Zone/" + zone + "/OutputEnable")) << zone;
+    }
+    EXPECT_EQ(u"DebLog", WString(fresh.GetZone(1).name));
+    EXPECT_EQ(u"Win32", WString(fresh.GetZone(2).name));
+    EXPECT_EQ(u"DefaultZ", WString(fresh.GetZone(65).tag));
+    EXPECT_FALSE(FileExists(m_dir.File("device/DebLogger")));
+}
+
+TEST_F(LoggerTest, WithoutTheKvorKeyInitialisationFails)
+{
+    std::filesystem::remove_all(Key("SOFTWARE"));
+    DebLogger fresh;
+    EXPECT_EQ(0u, fresh.Initialize());
+    std::vector<std::string> messages;
+    for (const std::string& line : debug.Lines()) {
+        messages.push_back(MessageOf(line));
+    }
+    const std::vector<std::string> expected = {"DEB_KVOR_PATH = SOFTWARE\\KVOR\\",
+                                               "Open registry key SOFTWARE\\KVOR\\ unsuccessfully, Last Error = 0x00000002",
+                                               "Create global setting in registry unsuccessfully"};
+    EXPECT_EQ(expected, messages);
+    EXPECT_FALSE(FileExists(Key("SOFTWARE")));
+}
+
+TEST_F(LoggerTest, ExistingKeysAreReadNotRewritten)
+{
+    SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 1);
+    SetDword("SOFTWARE/KVOR/DebLogger/Zone/DebLog", "OutputEnable", 3);
+    SetDword("SOFTWARE/KVOR/DebLogger/Zone/DebLog", "Severity", 4);
+    DebLogger fresh;
+    ASSERT_EQ(1u, fresh.Initialize());
+    EXPECT_EQ(1, fresh.GetGlobalSetting().Severity);
+    EXPECT_EQ(1, fresh.GetGlobalSetting().OutputType); // absent: the default stays
+    EXPECT_FALSE(FileExists(Key("SOFTWARE/KVOR/DebLogger/OutputType")));
+    EXPECT_EQ(3u, fresh.GetZone(1).OutputEnable);
+    EXPECT_EQ(4, fresh.GetZone(1).severity);
+    EXPECT_EQ(1, fresh.GetZone(2).severity); // no zone value: the global one
+}
+
+TEST_F(LoggerTest, OnlyFourByteDwordValuesCount)
+{
+    const struct {
+        const char* line;
+        uint16_t expected;
+    } cases[] = {
+        {"dword:00000002", 2},
+        {"dword:00010002", 2}, // the setting keeps the low 16 bits
+        {"\"2\"", 1},
+        {"hex:02,00,00,00", 1},
+        {"dword:2", 1},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.line);
+        SetValue("SOFTWARE/KVOR/DebLogger", "OutputType", c.line);
+        SetDword("SOFTWARE/KVOR/DebLogger", "FileMode", 1);
+        GlobalSetting setting = {0, 3, 1, 0};
+        DebLogger fresh;
+        fresh.ReadGlobalSetting(KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger"), &setting);
+        EXPECT_EQ(c.expected, setting.OutputType);
+        EXPECT_EQ(1, setting.FileMode);
+    }
+}
+
+TEST_F(LoggerTest, TimeFormatKeepsTheLowEightBits)
+{
+    SetDword("SOFTWARE/KVOR/DebLogger", "TimeFormat", 0x1234);
+    GlobalSetting setting = {0, 3, 1, 0};
+    DebLogger fresh;
+    fresh.ReadGlobalSetting(KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger"), &setting);
+    EXPECT_EQ(0x34, setting.TimeFormat);
+}
+
+TEST_F(LoggerTest, ExecutableKeyOverridesTheGlobalValues)
+{
+    SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 3);
+    SetDword("SOFTWARE/KVOR/DebLogger/" + U8(DebLogger::GetExeFileTitle()), "Severity", 1);
+    SetDword("SOFTWARE/KVOR/DebLogger/SomeOtherExe", "Severity", 0);
+    Start();
+    EXPECT_EQ(1, logger->GetGlobalSetting().Severity);
+}
+
+// ---- Zone registration ----------------------------------------------------------
+
+TEST_F(LoggerTest, RegisterZoneRefusesWithOneLineEach)
+{
+    SetDword("SOFTWARE/KVOR/DebLogger/Zone/Present", "OutputEnable", 1);
+    std::filesystem::create_directories(Key("SOFTWARE/KVOR/DebLogger/Zone/NoOutputEnable"));
+    SetValue("SOFTWARE/KVOR/DebLogger/Zone/StringOutputEnable", "OutputEnable", "\"1\"");
+    Start();
+    // A file where the zone's key would be: the key cannot be created.
+    WriteText(Key("SOFTWARE/KVOR/DebLogger/Zone/Blocked"), "");
+    ASSERT_EQ(1u, logger->RegisterZone(12, KVOR_TEXT("Present"), kFile, 1));
+    debug.Clear();
+
+    const struct {
+        const char* name;
+        uint32_t zone;
+        const WCHAR* zoneName;
+        const WCHAR* file;
+        std::string expected; // the last line
+    } cases[] = {
+        {"null name", 20, nullptr, kFile, "[src\\Module.cpp#7][20][(null)]Zonename or Filename is NULL"},
+        {"null file", 20, KVOR_TEXT("Z"), nullptr, "[(null)#7][20][Z]Zonename or Filename is NULL"},
+        {"zone 128", 128, KVOR_TEXT("Z"), kFile, "[src\\Module.cpp#7][128][Z]DebLog ZONEID exceed MAX_ZONE_ID"},
+        {"zone taken", 12, KVOR_TEXT("Other"), kFile,
+         "[src\\Module.cpp#7][12][Other]DebLog SourcID 12 already registered with name Present"},
+        {"key not creatable", 20, KVOR_TEXT("Blocked"), kFile,
+         "[src\\Module.cpp#7][20][Blocked]Create zone setting unsuccessfully"},
+        {"no OutputEnable", 20, KVOR_TEXT("NoOutputEnable"), kFile,
+         "[src\\Module.cpp#7][20][NoOutputEnable]Read zone setting unsuccessfully"},
+        {"OutputEnable as text", 20, KVOR_TEXT("StringOutputEnable"), kFile,
+         "[src\\Module.cpp#7][20][StringOutputEnable]Read zone setting unsuccessfully"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(0u, logger->RegisterZone(c.zone, c.zoneName, c.file, 7));
+        const std::vector<std::string> lines = debug.Lines();
+        ASSERT_FALSE(lines.empty());
+        EXPECT_EQ(c.expected, lines.back());
+        EXPECT_EQ(0u, DebLogIsZoneEnabled(20, 4));
+        EXPECT_EQ(u"Present", WString(logger->GetZone(12).name));
+    }
+}
+
+TEST_F(LoggerTest, LongZoneNameIsCutInTheTableButNotInTheRegistry)
+{
+    Start();
+    const std::string name(40, 'n');
+    ASSERT_EQ(1u, logger->RegisterZone(30, W(name).c_str(), kFile, 1));
+    EXPECT_EQ(name.substr(0, 31), U8(logger->GetZone(30).name));
+    EXPECT_EQ(name.substr(0, 8), U8(logger->GetZone(30).tag));
+    EXPECT_EQ("dword:00000001\n", ReadLine(Key("SOFTWARE/KVOR/DebLogger/Zone/" + name + "/OutputEnable")));
+}
+
+TEST_F(LoggerTest, ZoneWithoutSeverityTakesTheGlobalOne)
+{
+    SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 2);
+    Start();
+    ASSERT_EQ(1u, logger->RegisterZone(30, KVOR_TEXT("Fresh"), kFile, 1));
+    EXPECT_EQ(2, logger->GetZone(30).severity);
+    EXPECT_EQ(1u, logger->GetZone(30).OutputEnable);
+}
+
+} // namespace
