@@ -58,6 +58,20 @@ public:
         ++m_count;
         return true;
     }
+    // A run of ASCII bytes, which stand for themselves.
+    bool PutAscii(const unsigned char* bytes, size_t length)
+    {
+        if (Store) {
+            if (m_capacity - m_count < length) {
+                return false;
+            }
+            for (size_t i = 0; i < length; ++i) {
+                m_target[m_count + i] = bytes[i];
+            }
+        }
+        m_count += length;
+        return true;
+    }
     size_t Count() const { return m_count; }
 
 private:
@@ -120,10 +134,14 @@ bool DecodeUtf8(const unsigned char* source, size_t length, Sink<Store>& sink)
     while (i < length) {
         const unsigned char b = source[i];
         if (b < 0x80) {
-            if (!sink.Put(b)) {
+            size_t end = i + 1;
+            while (end < length && source[end] < 0x80) {
+                ++end;
+            }
+            if (!sink.PutAscii(source + i, end - i)) {
                 return false;
             }
-            ++i;
+            i = end;
             continue;
         }
         const LeadByte lead = Lead(b);
