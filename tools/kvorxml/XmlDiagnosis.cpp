@@ -283,7 +283,6 @@ XmlDiagnosis::Outcome XmlDiagnosis::Content(const WCHAR* name, int32_t depth)
 
 XmlDiagnosis::Outcome XmlDiagnosis::Text(const WCHAR* name)
 {
-    const int32_t textPosition = NextPosition();
     WCHAR text[kSize];
     const int32_t start = m_cursor.GetPosition();
     if (m_cursor.ReadValue(text, kSize) == 0) {
@@ -293,7 +292,7 @@ XmlDiagnosis::Outcome XmlDiagnosis::Text(const WCHAR* name)
     const int32_t next = NextPosition();
     if (stop - start >= kMaxToken && next < m_cursor.GetLength() && m_cursor.GetText()[next] != '<' &&
         !IsQuote(m_cursor.GetText()[next]) && m_cursor.GetText()[next] != '>') {
-        return Outcome::Fail(textPosition, "the text of " + Tag(name) + " is longer than 259 characters");
+        return Outcome::Fail(stop, "the text of " + Tag(name) + " is longer than 259 characters");
     }
     return EndTagOpening(name, false);
 }
