@@ -52,13 +52,6 @@ TEST(WideCompare, IgnoringCaseFoldsOnlyAsciiLetters)
     }
 }
 
-TEST(WideLength, CountsUnitsUpToTheTerminator)
-{
-    EXPECT_EQ(kvor::wcslen(KVOR_TEXT("")), 0u);
-    EXPECT_EQ(kvor::wcslen(KVOR_TEXT("rect")), 4u);
-    EXPECT_EQ(kvor::wcslen(W("\xF0\x9F\x98\x80").c_str()), 2u); // one surrogate pair
-}
-
 TEST(WideToLong, ReadsLikeTheCLibrary)
 {
     struct Case {
