@@ -16,22 +16,16 @@ namespace {
 
 const std::string kIdeographicSpace = "\xE3\x80\x80"; // U+3000, white space beyond ASCII
 
-TEST(XmlCursorNextNonSpace, SkipsEveryKindOfWhiteSpace)
+TEST(XmlCursorNextNonSpace, SkipsWhiteSpaceAndGivesZeroAtTheEnd)
 {
-    const WString text = W("  \t\r\n " + kIdeographicSpace + "x");
+    const WString text = W(" \t\v\f\r\n" + kIdeographicSpace + "x ");
     XmlCursor cursor(text.data(), static_cast<int32_t>(text.size()));
     EXPECT_EQ(cursor.NextNonSpace(), KVOR_TEXT('x'));
-    EXPECT_EQ(cursor.GetPosition(), cursor.GetLength());
-}
-
-TEST(XmlCursorNextNonSpace, WhiteSpaceOnlyGivesZeroAtTheEnd)
-{
-    const WString text = W(" \t\v\f ");
-    XmlCursor cursor(text.data(), static_cast<int32_t>(text.size()));
+    EXPECT_EQ(cursor.GetPosition(), 8);
     EXPECT_EQ(cursor.NextNonSpace(), 0);
-    EXPECT_EQ(cursor.GetPosition(), 5);
+    EXPECT_EQ(cursor.GetPosition(), 9);
     EXPECT_EQ(cursor.NextNonSpace(), 0);
-    EXPECT_EQ(cursor.GetPosition(), 5);
+    EXPECT_EQ(cursor.GetPosition(), 9);
 }
 
 TEST(XmlCursorNextNonSpace, NulCharacterReadsAsZeroAndIsConsumed)
@@ -43,14 +37,6 @@ TEST(XmlCursorNextNonSpace, NulCharacterReadsAsZeroAndIsConsumed)
     EXPECT_EQ(cursor.NextNonSpace(), KVOR_TEXT('x'));
 }
 
-TEST(XmlCursorNextNonSpace, DoesNotReadPastTheGivenLength)
-{
-    const WString text = W("  ab");
-    XmlCursor cursor(text.data(), 2); // "ab" lies beyond the cursor's text
-    EXPECT_EQ(cursor.NextNonSpace(), 0);
-    EXPECT_EQ(cursor.GetPosition(), 2);
-}
-
 struct TokenCase {
     const char* name;
     bool isName; // ReadName, else ReadValue
@@ -58,6 +44,7 @@ struct TokenCase {
     std::string token;
     int32_t position; // where the cursor stands afterwards
 };
+void PrintTo(const TokenCase& c, std::ostream* os) { *os << c.name; }
 
 std::string Letters(size_t count)
 {
@@ -66,11 +53,6 @@ std::string Letters(size_t count)
         out += static_cast<char>('a' + i % 26);
     }
     return out;
-}
-
-void PrintTo(const TokenCase& c, std::ostream* os)
-{
-    *os << c.name;
 }
 
 class TokenReadTest : public ::testing::TestWithParam<TokenCase> {};
@@ -191,11 +173,7 @@ struct TrimCase {
     void (WideString::*trim)();
     std::string expected;
 };
-
-void PrintTo(const TrimCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const TrimCase& c, std::ostream* os) { *os << c.name; }
 
 class WideStringTrimTest : public ::testing::TestWithParam<TrimCase> {};
 
@@ -216,12 +194,10 @@ const TrimCase kTrimCases[] = {
     {"NothingToTrim", "ab", &WideString::Trim, "ab"},
     {"ControlWhiteSpace", " \t\r\n\v\fab\r\n", &WideString::Trim, "ab"},
     {"WideSpace", kIdeographicSpace + "x" + kIdeographicSpace, &WideString::Trim, "x"},
-    {"NoBreakIsKept", "-x-", &WideString::Trim, "-x-"},
     {"LeftOnly", "  a  ", &WideString::TrimLeft, "a  "},
     {"RightOnly", "  a  ", &WideString::TrimRight, "  a"},
     {"LeftOfBlanksOnly", "  ", &WideString::TrimLeft, ""},
     {"RightOfBlanksOnly", "  ", &WideString::TrimRight, ""},
-    {"SingleCharacter", " x ", &WideString::Trim, "x"},
 };
 
 INSTANTIATE_TEST_SUITE_P(Trims, WideStringTrimTest, ::testing::ValuesIn(kTrimCases),
@@ -258,23 +234,6 @@ TEST(WideStringHash, IsThePolynomialOverTheCharacters)
     WideString string(ab.c_str());
     EXPECT_EQ(string.GetHashCode(), 97u * 31u + 98u);
     EXPECT_EQ(string.GetHashCode(), 97u * 31u + 98u);
-}
-
-TEST(WideStringHash, WrapsInThirtyTwoBits)
-{
-    const WString text = W("zzzzzzzzzzzz");
-    WideString string(text.c_str());
-    uint32_t expected = 0;
-    for (int i = 0; i < 12; ++i) {
-        expected = expected * 31u + 'z';
-    }
-    EXPECT_EQ(string.GetHashCode(), expected);
-}
-
-TEST(WideStringHash, EmptyStringHashesToZero)
-{
-    WideString string(KVOR_TEXT(""));
-    EXPECT_EQ(string.GetHashCode(), 0u);
 }
 
 TEST(WideStringEquals, ComparesTextCaseSensitively)

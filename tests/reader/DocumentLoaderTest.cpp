@@ -38,10 +38,7 @@ struct LoadCase {
     std::string tree;
 };
 
-void PrintTo(const LoadCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const LoadCase& c, std::ostream* os) { *os << c.name; }
 
 class DocumentLoadTest : public ::testing::TestWithParam<LoadCase> {
 protected:

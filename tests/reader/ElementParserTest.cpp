@@ -22,11 +22,7 @@ struct DocumentCase {
     std::string text;
     std::string tree; // kFailed when the element must not parse
 };
-
-void PrintTo(const DocumentCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const DocumentCase& c, std::ostream* os) { *os << c.name; }
 
 class ElementParseTest : public ::testing::TestWithParam<DocumentCase> {};
 
@@ -196,11 +192,7 @@ struct StepCase {
     int32_t result;
     int32_t position;
 };
-
-void PrintTo(const StepCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const StepCase& c, std::ostream* os) { *os << c.name; }
 
 class SkipCommentTest : public ::testing::TestWithParam<StepCase> {};
 
@@ -238,11 +230,7 @@ struct AttributeCase {
     std::string value; // checked when the result is 1
     int32_t position;
 };
-
-void PrintTo(const AttributeCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const AttributeCase& c, std::ostream* os) { *os << c.name; }
 
 class ParseAttributeTest : public ::testing::TestWithParam<AttributeCase> {};
 
@@ -284,11 +272,7 @@ struct StartTagCase {
     std::string tree; // name and attributes read, when the result is 1
     int32_t position;
 };
-
-void PrintTo(const StartTagCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const StartTagCase& c, std::ostream* os) { *os << c.name; }
 
 class ParseStartTagTest : public ::testing::TestWithParam<StartTagCase> {};
 
@@ -325,11 +309,7 @@ struct DeclarationCase {
     std::string text; // what follows "<?"
     int32_t result;
 };
-
-void PrintTo(const DeclarationCase& c, std::ostream* os)
-{
-    *os << c.name;
-}
+void PrintTo(const DeclarationCase& c, std::ostream* os) { *os << c.name; }
 
 class ParseDeclarationTest : public ::testing::TestWithParam<DeclarationCase> {};
 
