@@ -1,0 +1,197 @@
+// Loads arbitrary bytes as a document file, then walks, queries and saves
+// the tree and loads the saved file again. The first byte chooses the
+// encoding: bit 0 set, UTF-16 (the byte-order mark is put in front of the
+// rest); bit 1 set, code page 1252 for ANSI text instead of UTF-8.
+#include <cstdlib>
+
+#include "FuzzSupport.h"
+#include "JXMLNode.h"
+#include "TreeSnapshot.h"
+#include "XMLParser.h"
+
+namespace {
+
+using kvorfuzz::WString;
+
+const int kMaxNamesQueried = 64;
+
+// Reads every character of a borrowed text, so that a dangling or
+// unterminated pointer shows up under the address sanitizer.
+size_t Touch(const WCHAR* text)
+{
+    return text == nullptr ? 0 : kvor::wcslen(text);
+}
+
+void CollectNames(const NodeSnapshot& node, std::vector<SnapshotText>& names)
+{
+    if (static_cast<int>(names.size()) < kMaxNamesQueried) {
+        names.push_back(node.name);
+    }
+    for (const AttributeSnapshot& attribute : node.attributes) {
+        if (static_cast<int>(names.size()) < kMaxNamesQueried) {
+            names.push_back(attribute.key);
+        }
+    }
+    for (const NodeSnapshot& child : node.children) {
+        CollectNames(child, names);
+    }
+}
+
+// Every node through the interface, each attribute read in all three ways.
+void Walk(IXmlNode* node, const std::vector<SnapshotText>& names)
+{
+    Touch(node->GetName());
+    Touch(node->GetContent());
+    for (const SnapshotText& name : names) {
+        Touch(node->GetAttrString(name.c_str(), KVOR_TEXT("")));
+        node->GetAttrInt(name.c_str(), -1);
+        node->GetAttrColor(name.c_str(), 0);
+        IXmlNode* found = nullptr;
+        if (node->FindFirstChild(name.c_str(), &found) == 1) {
+            Touch(found->GetName());
+        }
+    }
+    IXmlNode* child = nullptr;
+    for (uint32_t more = node->GetFirstChild(&child); more != 0; more = node->GetNextChild(&child)) {
+        Walk(child, names);
+    }
+}
+
+// The parser object's view of the same file: searches and the four reads.
+void QueryThroughParser(const WString& path, const std::vector<SnapshotText>& names)
+{
+    CKvorXMLParser parser;
+    if (parser.LoadXmlFile(path.c_str()) != 0) {
+        std::abort(); // the same file loaded once already
+    }
+    const int32_t number = 1;
+    for (const SnapshotText& name : names) {
+        IXmlNode* found = nullptr;
+        if (parser.FindNode(name.c_str(), &found, nullptr, nullptr, nullptr) != 0) {
+            continue;
+        }
+        parser.FindNode(name.c_str(), &found, names.front().c_str(), KVOR_TEXT("1"), &number);
+        CXmlNodeList children;
+        parser.GetAllChildNodes(found, &children);
+        for (const SnapshotText& attribute : names) {
+            const WCHAR* text = nullptr;
+            if (parser.GetNodeAttr(attribute.c_str(), found, &text) == 0) {
+                Touch(text);
+            }
+            int32_t value = 0;
+            uint32_t colour = 0;
+            XmlRect rect = {0, 0, 0, 0};
+            parser.GetNodeAttr(attribute.c_str(), found, &value);
+            parser.GetNodeAttr(attribute.c_str(), found, &colour);
+            parser.GetNodeAttr(attribute.c_str(), found, &rect);
+        }
+        const WCHAR* content = nullptr;
+        if (parser.GetNodeContext(found, &content) == 0) {
+            Touch(content);
+        }
+    }
+}
+
+bool IsPlainText(const SnapshotText& text)
+{
+    for (WCHAR c : text) {
+        const bool letter = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        if (!letter && !(c >= '0' && c <= '9') && c != '_' && c != '.' && c != ':') {
+            return false;
+        }
+    }
+    return true;
+}
+
+// Trees the writer puts out without anything the reader takes another
+// way: plain names and texts, and no line long enough to be cut.
+bool SavesLosslessly(const NodeSnapshot& node, int depth)
+{
+    if (!IsPlainText(node.name) || (node.hasContent && !IsPlainText(node.content))) {
+        return false;
+    }
+    // The reader counts the line break and indentation in front of a text
+    // towards its 259 characters.
+    const size_t indentation = static_cast<size_t>(depth) * 4;
+    if (node.hasContent && 2 + indentation + node.content.size() >= CJXMLNode::kNameCapacity) {
+        return false;
+    }
+    size_t startTag = indentation + 1 + node.name.size() + 3;
+    for (const AttributeSnapshot& attribute : node.attributes) {
+        if (!IsPlainText(attribute.key) || !IsPlainText(attribute.value)) {
+            return false;
+        }
+        startTag += attribute.key.size() + attribute.value.size() + 4;
+    }
+    if (startTag >= CJXMLNode::kLineCapacity) {
+        return false;
+    }
+    for (const NodeSnapshot& child : node.children) {
+        if (!SavesLosslessly(child, depth + 1)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+void SetCodePage(bool westernEuropean)
+{
+    setenv("KVOR_ACP", westernEuropean ? "1252" : "65001", 1);
+}
+
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size == 0) {
+        return 0;
+    }
+    const uint8_t selector = data[0];
+    std::vector<uint8_t> document;
+    if ((selector & 1) != 0) {
+        document.push_back(0xFF);
+        document.push_back(0xFE);
+    }
+    document.insert(document.end(), data + 1, data + size);
+    SetCodePage((selector & 2) != 0);
+
+    const std::string source = kvorfuzz::ScratchFile("document.xml");
+    const std::string saved = kvorfuzz::ScratchFile("saved.xml");
+    kvorfuzz::WriteFileBytes(source, document.data(), document.size());
+    const WString sourcePath = kvorfuzz::Widen(source);
+    const WString savedPath = kvorfuzz::Widen(saved);
+
+    IXmlNode* root = nullptr;
+    if (CJXMLNode::CreateRootNodeFromFile(sourcePath.c_str(), &root) == 0) {
+        if (root != nullptr) {
+            std::abort(); // a failed load hands out no tree
+        }
+        return 0;
+    }
+    CJXMLNode* element = dynamic_cast<CJXMLNode*>(root);
+    if (element == nullptr) {
+        std::abort();
+    }
+    const NodeSnapshot before = NodeInspector::Snapshot(*element);
+    std::vector<SnapshotText> names;
+    CollectNames(before, names);
+    names.push_back(KVOR_TEXT("id"));
+
+    Walk(root, names);
+    QueryThroughParser(sourcePath, names);
+    if (root->SaveToFile(savedPath.c_str()) != 1) {
+        std::abort();
+    }
+    IXmlNode* reloaded = nullptr;
+    const uint32_t reloadedOk = CJXMLNode::CreateRootNodeFromFile(savedPath.c_str(), &reloaded);
+    if (SavesLosslessly(before, 0)) {
+        // What was read and written back must read the same again.
+        if (reloadedOk != 1 || NodeInspector::Snapshot(*dynamic_cast<CJXMLNode*>(reloaded)) != before) {
+            std::fprintf(stderr, "saved tree reads back differently:\n%s", DescribeSnapshot(before).c_str());
+            std::abort();
+        }
+    }
+    delete reloaded;
+    delete root;
+    return 0;
+}
