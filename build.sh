@@ -9,6 +9,8 @@ cd "$(dirname "$0")"
 
 JOBS=$(nproc 2>/dev/null || echo 2)
 PACKAGES=(cmake g++ make libgtest-dev googletest pkg-config)
+# The test command also fuzzes (clang's libFuzzer) and checks the client for leaks.
+TEST_PACKAGES=(clang libclang-rt-14-dev valgrind)
 
 ensure_packages() {
     local missing=()
@@ -38,6 +40,26 @@ run_tests() {
     ctest --test-dir "$folder" --output-on-failure -j "$JOBS" --timeout 600
 }
 
+# The command-line client over every example document under valgrind:
+# any leak or memory error fails the run.
+check_client_leaks() {
+    local client=build/tools/kvorxml/kvorxml
+    if [ ! -x "$client" ]; then
+        echo "build.sh: $client not built; skipping the leak check of the client" >&2
+        return 0
+    fi
+    local state
+    state=$(mktemp -d)
+    local example
+    for example in examples/*.xml; do
+        [ -e "$example" ] || continue
+        echo "== valgrind: kvorxml tree $example"
+        KVOR_REGISTRY="$state/registry" KVOR_DEVICE_ROOT="$state/device" KVOR_DEBUG_OUTPUT= \
+            valgrind -q --leak-check=full --error-exitcode=1 "$client" tree "$example" >/dev/null
+    done
+    rm -rf "$state"
+}
+
 case "${1:-}" in
 run)
     ensure_packages "${PACKAGES[@]}"
@@ -45,11 +67,13 @@ run)
     build/tools/kvorxml/kvorxml tree examples/device-ui.xml
     ;;
 test)
-    ensure_packages "${PACKAGES[@]}"
+    ensure_packages "${PACKAGES[@]}" "${TEST_PACKAGES[@]}"
     configure_and_build build
     run_tests build
     configure_and_build build-sanitize -DKVOR_SANITIZE=address,undefined
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
+    fuzz/run.sh 45
+    check_client_leaks
     ;;
 *)
     echo "usage: ./build.sh run | test" >&2
