@@ -1,0 +1,16 @@
+# 32-bit ARM (hard float) with Debian's cross compiler; the tests run under
+# qemu-arm user emulation with the target's libraries as its root.
+set(CMAKE_SYSTEM_NAME Linux)
+set(CMAKE_SYSTEM_PROCESSOR arm)
+
+set(KVOR_ARM_PREFIX arm-linux-gnueabihf)
+set(CMAKE_C_COMPILER ${KVOR_ARM_PREFIX}-gcc)
+set(CMAKE_CXX_COMPILER ${KVOR_ARM_PREFIX}-g++)
+
+set(CMAKE_FIND_ROOT_PATH /usr/${KVOR_ARM_PREFIX})
+set(CMAKE_FIND_ROOT_PATH_MODE_PROGRAM NEVER)
+set(CMAKE_FIND_ROOT_PATH_MODE_LIBRARY ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
+set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
+
+set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/${KVOR_ARM_PREFIX})
