@@ -40,7 +40,9 @@ public:
     {
         const size_t available = m_bytes.size() - m_position;
         const size_t taken = std::min<size_t>(bytes, available);
-        std::memcpy(buffer, m_bytes.data() + m_position, taken);
+        if (taken > 0) {
+            std::memcpy(buffer, m_bytes.data() + m_position, taken);
+        }
         m_position += taken;
         return static_cast<uint32_t>(taken);
     }
