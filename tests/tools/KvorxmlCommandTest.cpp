@@ -42,7 +42,8 @@ protected:
     {
         std::string command = "env KVOR_REGISTRY=" + Quoted(m_dir.File("registry")) +
                               " KVOR_DEVICE_ROOT=" + Quoted(m_dir.File("device")) +
-                              " KVOR_DEBUG_OUTPUT=" + Quoted(debugOutput) + " " + Quoted(KVORXML_PATH);
+                              " KVOR_DEBUG_OUTPUT=" + Quoted(debugOutput) + " " + KVORXML_EMULATOR " " +
+                              Quoted(KVORXML_PATH);
         for (const std::string& word : words) {
             command += " " + Quoted(word);
         }
