@@ -27,6 +27,8 @@ uint32_t DebLogRegisterZone(uint32_t zoneId, const WCHAR* name, const WCHAR* sou
 // Whether an entry of this severity in this zone is wanted. Takes no lock.
 uint32_t DebLogIsZoneEnabled(uint32_t zoneId, uint32_t severity);
 // Opens an entry: takes the logger lock and keeps the fields. 0 without a logger.
+// A zone id of 128 or more gives the line an empty tag and no thread id; a
+// severity above 4 prints as the letter "?".
 uint32_t DebLogBeginEntry(uint32_t zoneId, uint32_t severity, uint32_t systemError, const WCHAR* sourceFile,
                           int32_t line);
 // Formats the message (or takes the system's text for the entry's error

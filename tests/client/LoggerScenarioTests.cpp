@@ -308,21 +308,6 @@ TEST(LoggerScenario, FirstStartCreatesKeysAndDefaults)
     }
 }
 
-TEST(LoggerScenario, LaterStartLeavesTheStoreAlone)
-{
-    Scenario scenario;
-    scenario.CreateKey("SOFTWARE/KVOR");
-    ASSERT_EQ(0, scenario.Run("Load"));
-    scenario.SetValue("SOFTWARE/KVOR/DebLogger", "Severity", "dword:00000002");
-    ASSERT_EQ(0, scenario.Run("Load"));
-
-    EXPECT_EQ(std::vector<std::string>{"dword:00000002"},
-              ReadLines(scenario.KeyFolder("SOFTWARE/KVOR/DebLogger/Severity")));
-    const std::vector<std::string> lines = scenario.DebugLines();
-    EXPECT_EQ(2u, CountMessages(lines, "DEB_KVOR_PATH = SOFTWARE\\KVOR\\"));
-    EXPECT_EQ(1u, CountMessages(lines, "Succeed to create subkey Zone of DebLogger")) << Joined(lines);
-}
-
 TEST(LoggerScenario, WithoutTheKvorKeyLoggingStaysOff)
 {
     Scenario scenario;

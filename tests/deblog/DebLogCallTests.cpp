@@ -133,20 +133,6 @@ TEST_F(DebLogCallTest, SystemErrorCodeTakesTheSystemText)
     EXPECT_EQ(Prefix("E") + "[kvorXMLP]", LastLine());
 }
 
-TEST_F(DebLogCallTest, FinishedEntryFreesTheLockForOtherThreads)
-{
-    DebLogBeginEntry(13, 4, 0, kFile, 9);
-    DebLogWriteEntry(KVOR_TEXT("first"));
-    // The next entry's fields are its own, and the lock is free for others.
-    uint32_t began = 0;
-    std::thread([&began] {
-        began = DebLogBeginEntry(12, 1, 0, nullptr, 0);
-        DebLogWriteEntry(KVOR_TEXT("second"));
-    }).join();
-    EXPECT_EQ(1u, began);
-    EXPECT_EQ(Prefix("I") + "[kvorXMLP]second", LastLine());
-}
-
 // ---- The enabled test ---------------------------------------------------------
 
 struct EnabledCase {

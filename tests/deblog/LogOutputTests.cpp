@@ -1,5 +1,6 @@
-// The executable title, the logger's clock, and the log file: byte-order
-// mark, header without version, entry lines and the cut at 1024 characters.
+// The executable title, the logger's clock, and the log file of a program
+// without a version. (File modes and the cut at 1024 characters are checked
+// from a client program, which declares a version.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -97,18 +98,6 @@ TEST(LoggerClock, TimeIsTheTickCountPlusOffsetWithinADay)
     }
 }
 
-TEST(LoggerClock, CalibratedClockReadsTheCalibrationTime)
-{
-    for (uint32_t tick : {0u, 12345u, 86400000u * 3 + 7u, 4000000000u}) {
-        const uint32_t offset = DebLogger::ClockOffsetFor(13, 45, 30, tick);
-        const ClockTime time = DebLogger::ClockTimeAt(tick, offset);
-        EXPECT_EQ(13, time.hour) << tick;
-        EXPECT_EQ(45, time.minute) << tick;
-        EXPECT_EQ(30, time.second) << tick;
-        EXPECT_EQ(0, time.millisecond) << tick;
-    }
-}
-
 // ---- The log file ---------------------------------------------------------------
 
 class LogFileTest : public LoggerTest {
@@ -161,76 +150,6 @@ TEST_F(LogFileTest, FileHoldsMarkHeaderAndEntryLines)
     EXPECT_EQ(entries, std::vector<unsigned char>(bytes.begin() + static_cast<long>(end), bytes.end()));
 }
 
-TEST_F(LogFileTest, HeaderAlsoGoesToTheDebuggerOutput)
-{
-    SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", 2);
-    DebLogger fresh;
-    ASSERT_EQ(1u, fresh.Initialize());
-    bool found = false;
-    for (const std::string& line : debug.Lines()) {
-        // "[hh:mm:ss]" and the title: this program declares no version.
-        found = found || (line.size() > 9 && line.substr(9) == "][" + U8(DebLogger::GetExeFileTitle()) + ".exe]");
-    }
-    EXPECT_TRUE(found) << Joined(debug.Lines());
-}
-
-TEST_F(LogFileTest, LineLongerThan1024CharactersLosesItsEnd)
-{
-    StartWithFile(3, 0);
-    const WString longText(1100, KVOR_TEXT('y'));
-    Log(longText.c_str());
-    Log(KVOR_TEXT("next"));
-    Stop();
-
-    const std::vector<unsigned char> bytes = ReadBytes(LogFile());
-    size_t end = 0;
-    ASSERT_TRUE(IsHeader(bytes, 2, &end));
-    const std::string cut = (Entry("") + std::string(1100, 'y')).substr(0, 1024);
-    const std::vector<unsigned char> entries = Utf16Bytes(cut + Entry("next") + "\n");
-    EXPECT_EQ(entries, std::vector<unsigned char>(bytes.begin() + static_cast<long>(end), bytes.end()));
-    // The debugger output keeps the whole line.
-    EXPECT_EQ(Entry(std::string(1024, 'y')), debug.Lines().at(0));
-}
-
-TEST_F(LogFileTest, FileMode1AppendsWithoutASecondMark)
-{
-    StartWithFile(2, 1);
-    Log(KVOR_TEXT("first run"));
-    Stop();
-    StartWithFile(2, 1);
-    Log(KVOR_TEXT("second run"));
-    Stop();
-
-    const std::vector<unsigned char> bytes = ReadBytes(LogFile());
-    ASSERT_GE(bytes.size(), 2u);
-    EXPECT_EQ(0xFF, bytes[0]);
-    EXPECT_EQ(0xFE, bytes[1]);
-    size_t end = 0;
-    ASSERT_TRUE(IsHeader(bytes, 2, &end));
-    const std::vector<unsigned char> first = Utf16Bytes(Entry("first run") + "\n");
-    ASSERT_TRUE(std::equal(first.begin(), first.end(), bytes.begin() + static_cast<long>(end)));
-    size_t secondEnd = 0;
-    ASSERT_TRUE(IsHeader(bytes, end + first.size(), &secondEnd));
-    EXPECT_EQ(Utf16Bytes(Entry("second run") + "\n"),
-              std::vector<unsigned char>(bytes.begin() + static_cast<long>(secondEnd), bytes.end()));
-}
-
-TEST_F(LogFileTest, FileMode0StartsAFreshFile)
-{
-    StartWithFile(2, 0);
-    Log(KVOR_TEXT("first run"));
-    Stop();
-    StartWithFile(2, 0);
-    Log(KVOR_TEXT("second run"));
-    Stop();
-
-    const std::vector<unsigned char> bytes = ReadBytes(LogFile());
-    size_t end = 0;
-    ASSERT_TRUE(IsHeader(bytes, 2, &end));
-    EXPECT_EQ(Utf16Bytes(Entry("second run") + "\n"),
-              std::vector<unsigned char>(bytes.begin() + static_cast<long>(end), bytes.end()));
-}
-
 TEST_F(LogFileTest, LogFileThatCannotBeOpenedFailsTheStart)
 {
     SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", 2);
@@ -249,16 +168,6 @@ TEST_F(LogFileTest, LogFileThatCannotBeOpenedFailsTheStart)
                                                "Create the log file " + path + " unsuccessfully"};
     ASSERT_GE(messages.size(), 2u);
     EXPECT_EQ(expected, std::vector<std::string>(messages.end() - 2, messages.end()));
-}
-
-TEST_F(LoggerTest, WriteExeInfoWithoutFileReportsTheInvalidHandle)
-{
-    DebLogger fresh;
-    EXPECT_EQ(0u, fresh.WriteExeInfo());
-    const std::vector<std::string> lines = debug.Lines();
-    ASSERT_EQ(1u, lines.size());
-    EXPECT_EQ("][" + U8(DebLogger::GetExeFileTitle()) + ".exe][DebLog]File handle is invalid in WriteExeInfo",
-              lines[0].substr(9));
 }
 
 } // namespace

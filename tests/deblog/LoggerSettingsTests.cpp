@@ -19,47 +19,6 @@ std::string ReadLine(const std::string& path)
     return std::string(bytes.begin(), bytes.end());
 }
 
-// The message of a line printed with a time and executable name in front.
-std::string MessageOf(const std::string& line)
-{
-    const size_t end = line.rfind(']');
-    return end == std::string::npos ? line : line.substr(end + 1);
-}
-
-TEST_F(LoggerTest, FirstStartCreatesTheKeysWithTheirDefaults)
-{
-    DebLogger fresh;
-    ASSERT_EQ(1u, fresh.Initialize());
-    const std::string global = Key("SOFTWARE/KVOR/DebLogger/");
-    EXPECT_EQ("dword:00000001\n", ReadLine(global + "OutputType"));
-    EXPECT_EQ("dword:00000003\n", ReadLine(global + "Severity"));
-    EXPECT_EQ("dword:00000000\n", ReadLine(global + "FileMode"));
-    EXPECT_EQ("dword:00000000\n", ReadLine(global + "TimeFormat"));
-    for (const char* zone : {"DebLog", "Win32", "DefaultZone"}) {
-        EXPECT_EQ("dword:00000001\n", ReadLine(global + "Zone/" + zone + "/OutputEnable")) << zone;
-    }
-    EXPECT_EQ(u"DebLog", WString(fresh.GetZone(1).name));
-    EXPECT_EQ(u"Win32", WString(fresh.GetZone(2).name));
-    EXPECT_EQ(u"DefaultZ", WString(fresh.GetZone(65).tag));
-    EXPECT_FALSE(FileExists(m_dir.File("device/DebLogger")));
-}
-
-TEST_F(LoggerTest, WithoutTheKvorKeyInitialisationFails)
-{
-    std::filesystem::remove_all(Key("SOFTWARE"));
-    DebLogger fresh;
-    EXPECT_EQ(0u, fresh.Initialize());
-    std::vector<std::string> messages;
-    for (const std::string& line : debug.Lines()) {
-        messages.push_back(MessageOf(line));
-    }
-    const std::vector<std::string> expected = {"DEB_KVOR_PATH = SOFTWARE\\KVOR\\",
-                                               "Open registry key SOFTWARE\\KVOR\\ unsuccessfully, Last Error = 0x00000002",
-                                               "Create global setting in registry unsuccessfully"};
-    EXPECT_EQ(expected, messages);
-    EXPECT_FALSE(FileExists(Key("SOFTWARE")));
-}
-
 TEST_F(LoggerTest, ExistingKeysAreReadNotRewritten)
 {
     SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 1);
@@ -97,24 +56,6 @@ TEST_F(LoggerTest, OnlyFourByteDwordValuesCount)
         EXPECT_EQ(c.expected, setting.OutputType);
         EXPECT_EQ(1, setting.FileMode);
     }
-}
-
-TEST_F(LoggerTest, TimeFormatKeepsTheLowEightBits)
-{
-    SetDword("SOFTWARE/KVOR/DebLogger", "TimeFormat", 0x1234);
-    GlobalSetting setting = {0, 3, 1, 0};
-    DebLogger fresh;
-    fresh.ReadGlobalSetting(KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger"), &setting);
-    EXPECT_EQ(0x34, setting.TimeFormat);
-}
-
-TEST_F(LoggerTest, ExecutableKeyOverridesTheGlobalValues)
-{
-    SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 3);
-    SetDword("SOFTWARE/KVOR/DebLogger/" + U8(DebLogger::GetExeFileTitle()), "Severity", 1);
-    SetDword("SOFTWARE/KVOR/DebLogger/SomeOtherExe", "Severity", 0);
-    Start();
-    EXPECT_EQ(1, logger->GetGlobalSetting().Severity);
 }
 
 // ---- Zone registration ----------------------------------------------------------
