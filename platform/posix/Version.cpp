@@ -5,6 +5,7 @@
 #include <cstring>
 #include <elf.h>
 #include <fcntl.h>
+#include <new>
 #include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
@@ -125,7 +126,7 @@ std::string FilePath(LPCWSTR path)
 }
 
 // 0 and the record, or the Win32 error that explains its absence.
-DWORD ReadVersionRecord(LPCWSTR path, KvorVersionRecord* record)
+DWORD ReadVersionRecordFrom(LPCWSTR path, KvorVersionRecord* record)
 {
     if (path == nullptr || path[0] == 0) {
         return ERROR_INVALID_PARAMETER;
@@ -148,6 +149,17 @@ DWORD ReadVersionRecord(LPCWSTR path, KvorVersionRecord* record)
         found = file.ReadAt(0, &header, sizeof(header)) && FindRecordIn<Elf64_Ehdr, Elf64_Shdr>(file, header, record);
     }
     return found ? 0 : ERROR_RESOURCE_TYPE_NOT_FOUND;
+}
+
+// The reading allocates through the standard library; running out of
+// memory is reported, never thrown.
+DWORD ReadVersionRecord(LPCWSTR path, KvorVersionRecord* record)
+{
+    try {
+        return ReadVersionRecordFrom(path, record);
+    } catch (const std::bad_alloc&) {
+        return ERROR_NOT_ENOUGH_MEMORY;
+    }
 }
 
 } // namespace
