@@ -14,12 +14,18 @@ function(run)
   set(OUTPUT "${out}" PARENT_SCOPE)
 endfunction()
 
+# A sanitized library needs its run time in the program that loads it.
+set(sanitize_flags "")
+if(SANITIZE)
+  set(sanitize_flags -fsanitize=${SANITIZE})
+endif()
+
 file(REMOVE_RECURSE ${WORK_DIR})
 set(prefix ${WORK_DIR}/prefix)
 run(${CMAKE_COMMAND} --install ${BUILD_DIR} --prefix ${prefix})
 
 run(${CMAKE_COMMAND} -S ${SOURCE_DIR}/examples/client -B ${WORK_DIR}/client -G ${GENERATOR}
-  -DCMAKE_PREFIX_PATH=${prefix})
+  -DCMAKE_PREFIX_PATH=${prefix} "-DCMAKE_CXX_FLAGS=${sanitize_flags}")
 run(${CMAKE_COMMAND} --build ${WORK_DIR}/client)
 run(${WORK_DIR}/client/device-ui-example ${SOURCE_DIR}/examples/device-ui.xml night)
 if(NOT OUTPUT MATCHES "window volume at \\(200,140\\)-\\(600,340\\), colour #282830\n  label: Volume\n  slider")
@@ -37,5 +43,5 @@ if(PKG_CONFIG)
   run(${PKG_CONFIG} --cflags --libs kvorXMLParser)
   string(STRIP "${OUTPUT}" flags)
   separate_arguments(flags UNIX_COMMAND "${flags}")
-  run(c++ -std=c++17 ${SOURCE_DIR}/examples/client/main.cpp ${flags} -o ${WORK_DIR}/example-pc)
+  run(c++ -std=c++17 ${SOURCE_DIR}/examples/client/main.cpp ${flags} ${sanitize_flags} -o ${WORK_DIR}/example-pc)
 endif()
