@@ -10,69 +10,48 @@ namespace {
 
 typedef std::vector<unsigned char> Bytes;
 
-void Append32(Bytes& bytes, uint32_t value)
-{
-    for (int shift = 0; shift < 32; shift += 8) {
-        bytes.push_back(static_cast<unsigned char>(value >> shift));
-    }
-}
-
-// A text record: length, then the characters and a terminator.
-void AppendText(Bytes& bytes, const std::string& text)
-{
-    Append32(bytes, static_cast<uint32_t>(text.size()));
-    if (!text.empty()) {
-        for (char c : text) {
-            bytes.push_back(static_cast<unsigned char>(c));
-            bytes.push_back(0);
+// Builds streams: numbers as 32-bit little-endian, texts as records.
+struct StreamBuilder {
+    Bytes bytes;
+    StreamBuilder& Int(uint32_t value)
+    {
+        for (int shift = 0; shift < 32; shift += 8) {
+            bytes.push_back(static_cast<unsigned char>(value >> shift));
         }
-        bytes.push_back(0);
-        bytes.push_back(0);
+        return *this;
     }
-}
-
-const Bytes kOneEntry = {0x01, 0x00, 0x00, 0x00,                                     // count
-                         0x01, 0x00, 0x00, 0x00, 0x61, 0x00, 0x00, 0x00,             // "a"
-                         0x02, 0x00, 0x00, 0x00, 0x62, 0x00, 0x63, 0x00, 0x00, 0x00, // "bc"
-                         0x00, 0x00, 0x00, 0x00};                                    // data
+    StreamBuilder& Chars(const std::string& text)
+    {
+        for (char c : text) {
+            bytes.insert(bytes.end(), {static_cast<unsigned char>(c), 0});
+        }
+        return *this;
+    }
+    StreamBuilder& Text(const std::string& text)
+    {
+        Int(static_cast<uint32_t>(text.size()));
+        return text.empty() ? *this : Chars(text + '\0');
+    }
+};
 
 TEST(KeyValueStream, SaveToWritesTheRecordFormat)
 {
     CKeyValueTable table;
     table.Add(KVOR_TEXT("a"), KVOR_TEXT("bc"), 0);
-    MemoryStream stream;
-    table.SaveTo(&stream);
-    EXPECT_EQ(stream.Bytes(), kOneEntry);
-}
+    MemoryStream one;
+    table.SaveTo(&one);
+    EXPECT_EQ(one.Bytes(), (Bytes{0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x61, 0x00, 0x00, 0x00, 0x02,
+                                  0x00, 0x00, 0x00, 0x62, 0x00, 0x63, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));
 
-TEST(KeyValueStream, NullAndEmptyValuesBothSaveAsLengthZero)
-{
-    CKeyValueTable table;
     table.Add(KVOR_TEXT("k"), nullptr, 0x01020304);
     table.Add(KVOR_TEXT("e"), KVOR_TEXT(""), 0);
-    MemoryStream stream;
-    table.SaveTo(&stream);
-    Bytes expected;
-    Append32(expected, 2);
-    AppendText(expected, "k");
-    AppendText(expected, "");
-    Append32(expected, 0x01020304);
-    AppendText(expected, "e");
-    AppendText(expected, "");
-    Append32(expected, 0);
-    EXPECT_EQ(stream.Bytes(), expected);
+    MemoryStream three;
+    table.SaveTo(&three);
+    EXPECT_EQ(three.Bytes(),
+              StreamBuilder().Int(3).Text("a").Text("bc").Int(0).Text("k").Text("").Int(0x01020304).Text("e").Text("").Int(0).bytes);
 }
 
-TEST(KeyValueStream, LoadFromRebuildsTheTableAndReplacesOldEntries)
-{
-    CKeyValueTable table;
-    table.Add(KVOR_TEXT("old"), KVOR_TEXT("gone"), 9);
-    MemoryStream stream(kOneEntry);
-    table.LoadFrom(&stream);
-    EXPECT_EQ(Entries(table), (std::vector<std::string>{"a=bc/0"}));
-}
-
-TEST(KeyValueStream, RoundTripKeepsOrderDataAndTheLongestText)
+TEST(KeyValueStream, LoadFromReplacesTheEntriesWithTheSavedOnes)
 {
     CKeyValueTable source;
     const kvortest::WString longest(259, KVOR_TEXT('x'));
@@ -82,6 +61,7 @@ TEST(KeyValueStream, RoundTripKeepsOrderDataAndTheLongestText)
     MemoryStream stream;
     source.SaveTo(&stream);
     CKeyValueTable copy;
+    copy.Add(KVOR_TEXT("old"), nullptr, 0);
     copy.LoadFrom(&stream);
     EXPECT_EQ(Entries(copy), Entries(source));
 }
@@ -95,61 +75,18 @@ TEST(KeyValueStream, MalformedStreamsLoadOnlyWholeRecords)
         Bytes bytes;
         std::vector<std::string> loaded;
     };
-    Bytes twoThenCut;
-    Append32(twoThenCut, 2);
-    AppendText(twoThenCut, "a");
-    AppendText(twoThenCut, "1");
-    Append32(twoThenCut, 5);
-    AppendText(twoThenCut, "b");
-
-    Bytes hugeCount;
-    Append32(hugeCount, 0x7FFFFFFF);
-    AppendText(hugeCount, "a");
-    AppendText(hugeCount, "");
-    Append32(hugeCount, 0);
-
-    Bytes longKey;
-    Append32(longKey, 2);
-    AppendText(longKey, "ok");
-    AppendText(longKey, "v");
-    Append32(longKey, 1);
-    AppendText(longKey, std::string(260, 'k'));
-    AppendText(longKey, "v");
-    Append32(longKey, 0);
-
-    Bytes hugeLength;
-    Append32(hugeLength, 1);
-    Append32(hugeLength, 0xFFFFFFFF);
-
-    Bytes negative;
-    Append32(negative, 0xFFFFFFFF);
-    AppendText(negative, "a");
-
-    Bytes unterminated;
-    Append32(unterminated, 1);
-    Append32(unterminated, 2);
-    for (unsigned char b : {'a', '\0', 'b', '\0', 'c', '\0'}) {
-        unterminated.push_back(b);
-    }
-    AppendText(unterminated, "v");
-    Append32(unterminated, 0);
-
-    Bytes cutInsideCharacters;
-    Append32(cutInsideCharacters, 1);
-    Append32(cutInsideCharacters, 3);
-    cutInsideCharacters.push_back('a');
-
     const Case cases[] = {
         {"empty stream", {}, {}},
         {"cut inside the count", {0x01, 0x00}, {}},
-        {"zero count", {0, 0, 0, 0}, {}},
-        {"negative count", negative, {}},
-        {"second record cut", twoThenCut, {"a=1/5"}},
-        {"huge count over one record", hugeCount, {"a=/0"}},
-        {"key of 260 characters", longKey, {"ok=v/1"}},
-        {"huge text length", hugeLength, {}},
-        {"terminator overwritten", unterminated, {"ab=v/0"}},
-        {"cut inside the characters", cutInsideCharacters, {}},
+        {"negative count", StreamBuilder().Int(0xFFFFFFFF).Text("a").Text("b").Int(0).bytes, {}},
+        {"second record cut", StreamBuilder().Int(2).Text("a").Text("1").Int(5).Text("b").bytes, {"a=1/5"}},
+        {"huge count over one record", StreamBuilder().Int(0x7FFFFFFF).Text("a").Text("").Int(0).bytes, {"a=/0"}},
+        {"key of 260 characters",
+         StreamBuilder().Int(2).Text("ok").Text("v").Int(1).Text(std::string(260, 'k')).Text("v").Int(0).bytes,
+         {"ok=v/1"}},
+        {"huge text length", StreamBuilder().Int(1).Int(0xFFFFFFFF).bytes, {}},
+        {"terminator overwritten", StreamBuilder().Int(1).Int(2).Chars("abc").Text("v").Int(0).bytes, {"ab=v/0"}},
+        {"cut inside the characters", StreamBuilder().Int(1).Int(3).Chars("a").bytes, {}},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);

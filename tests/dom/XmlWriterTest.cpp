@@ -128,19 +128,6 @@ TEST(XmlWriter, ChildSavedAloneIsTheDocumentElement)
               (std::vector<std::string>{"<?xml version=\"1.0\"?>", "<child>", "    <leaf />", "</child>"}));
 }
 
-TEST(XmlWriter, SavingLeavesEveryCursorAtTheEnd)
-{
-    CJXMLNode root(T("root"));
-    IXmlNode* child = nullptr;
-    root.FindOrAddChild(T("a"), &child);
-    root.FindOrAddChild(T("b"), &child);
-    IXmlNode* out = nullptr;
-    root.GetFirstChild(&out);
-    TempDir dir;
-    Save(root, dir);
-    EXPECT_EQ(root.GetNextChild(&out), 0u);
-}
-
 TEST(XmlWriter, FileCreation)
 {
     TempDir dir;
