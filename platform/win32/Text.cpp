@@ -1,0 +1,13 @@
+// Character classes on Windows: the C library's own.
+#include <cwctype>
+
+#include "kvorPlatform.h"
+
+namespace kvor {
+
+int iswctype(WCHAR character, int mask)
+{
+    return ::iswctype(static_cast<wint_t>(character), static_cast<wctype_t>(mask));
+}
+
+} // namespace kvor

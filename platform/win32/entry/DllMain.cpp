@@ -1,0 +1,23 @@
+// The loader's side on Windows. The logger pointer is set while the C
+// run-time constructs the DLL's static objects, which it does before it
+// calls DllMain; DllMain then runs the attach hook.
+#include "DebLogger.h"
+#include "LibraryEntry.h"
+
+static_assert(KVOR_PROCESS_ATTACH == DLL_PROCESS_ATTACH && KVOR_PROCESS_DETACH == DLL_PROCESS_DETACH &&
+                  KVOR_THREAD_ATTACH == DLL_THREAD_ATTACH && KVOR_THREAD_DETACH == DLL_THREAD_DETACH,
+              "the attach hook's reasons are the loader's");
+
+namespace {
+
+__attribute__((constructor(101))) void StartLogger()
+{
+    DebLogStartup();
+}
+
+} // namespace
+
+extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
+{
+    return KvorLibraryMain(module, reason, reserved);
+}

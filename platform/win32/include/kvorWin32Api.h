@@ -1,0 +1,33 @@
+// The Win32 subset the library calls, on Windows: the system's own
+// declarations. WCHAR is wchar_t here, as the public header says.
+#ifndef KVOR_WIN32_API_H
+#define KVOR_WIN32_API_H
+
+#ifndef WIN32_LEAN_AND_MEAN
+#define WIN32_LEAN_AND_MEAN
+#endif
+#ifndef NOMINMAX
+#define NOMINMAX
+#endif
+#include <windows.h>
+#include <winreg.h>
+#include <winver.h>
+
+#include "kvorXMLParser.h"
+
+// On the device the registry's access mask is not used and the library
+// passes 0; the desktop registry would hand out a key that can neither read
+// nor write. These open and create with the access the library needs.
+LSTATUS KvorRegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
+LSTATUS KvorRegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR className, DWORD options,
+                            REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+#undef RegOpenKeyExW
+#undef RegCreateKeyExW
+#define RegOpenKeyExW KvorRegOpenKeyExW
+#define RegCreateKeyExW KvorRegCreateKeyExW
+
+// kvorPlatform.h names the results of the bounded string functions itself,
+// with the same values the system headers use.
+#undef S_OK
+
+#endif // KVOR_WIN32_API_H
