@@ -1,0 +1,44 @@
+// Collects the median of every benchmark while the console shows the runs,
+// and at the end prints the comparison as Markdown tables: one row per
+// document and encoding, one column per parser.
+#ifndef KVOR_BENCH_SIDE_BY_SIDE_TABLE_H
+#define KVOR_BENCH_SIDE_BY_SIDE_TABLE_H
+
+#include <benchmark/benchmark.h>
+
+#include <map>
+#include <string>
+#include <vector>
+
+namespace kvorbench {
+
+// What a benchmark named "<operation>/<document>/<encoding>/<parser>" measured.
+struct Measurement {
+    double secondsPerRun = 0;
+    double documentBytes = 0;  // characters of the document, the same in both encodings
+    double elements = 0;
+    double peakBytes = 0;      // peak heap of one run
+    double blocks = 0;         // heap blocks allocated by one run
+    bool fromMedian = false;
+};
+
+class SideBySideTable : public benchmark::ConsoleReporter {
+public:
+    void ReportRuns(const std::vector<Run>& runs) override;
+    // Prints the tables to standard output.
+    void Print(const std::vector<std::string>& parsers) const;
+
+private:
+    void PrintLoadTable(const std::vector<std::string>& parsers, const char* title,
+                        double (*value)(const Measurement&), const char* format) const;
+    void PrintGoal() const;
+    void PrintTreeOperations() const;
+    const Measurement* Find(const std::string& name) const;
+
+    std::map<std::string, Measurement> m_measurements;
+    std::vector<std::string> m_rows; // "<document>/<encoding>" in the order first seen
+};
+
+} // namespace kvorbench
+
+#endif // KVOR_BENCH_SIDE_BY_SIDE_TABLE_H
