@@ -72,6 +72,13 @@ test)
     run_tests build
     configure_and_build build-sanitize -DKVOR_SANITIZE=address,undefined
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
+    # The device's stand-ins (tools/cross-test.sh): KVOR_CROSS names them,
+    # "armhf", "win64" or both; none by default until both pass whole.
+    cross=${KVOR_CROSS:-none}
+    if [ "$cross" != none ]; then
+        # shellcheck disable=SC2086
+        tools/cross-test.sh $cross
+    fi
     fuzz/run.sh 45
     check_client_leaks
     ;;

@@ -14,3 +14,8 @@ set(CMAKE_FIND_ROOT_PATH_MODE_INCLUDE ONLY)
 set(CMAKE_FIND_ROOT_PATH_MODE_PACKAGE ONLY)
 
 set(CMAKE_CROSSCOMPILING_EMULATOR qemu-arm -L /usr/${KVOR_ARM_PREFIX})
+
+# 64-bit file offsets and inode numbers, as on the 64-bit hosts the files
+# often live on: without them readdir and stat fail with EOVERFLOW there.
+set(CMAKE_C_FLAGS_INIT "-D_FILE_OFFSET_BITS=64")
+set(CMAKE_CXX_FLAGS_INIT "-D_FILE_OFFSET_BITS=64")

@@ -80,7 +80,7 @@ void PadAndPut(Output& out, const Spec& spec, const WCHAR* text, size_t length)
 
 void PutString(Output& out, const Spec& spec, const WCHAR* text)
 {
-    static const WCHAR null[] = u"(null)";
+    static const WCHAR null[] = KVOR_TEXT("(null)");
     if (text == nullptr) {
         text = null;
     }

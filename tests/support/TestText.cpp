@@ -6,6 +6,10 @@
 #include <fstream>
 #include <stdexcept>
 
+#if defined(_WIN32)
+#include <windows.h>
+#endif
+
 namespace kvortest {
 
 WString W(const std::string& utf8)
@@ -76,6 +80,22 @@ std::string U8(const WString& text)
     return U8(text.c_str());
 }
 
+#if defined(_WIN32)
+TempDir::TempDir()
+{
+    static unsigned counter = 0;
+    const std::filesystem::path base = std::filesystem::temp_directory_path();
+    for (int attempt = 0; attempt < 1000; ++attempt) {
+        const std::string name = "kvortest-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                 std::to_string(GetTickCount()) + "-" + std::to_string(++counter);
+        if (std::filesystem::create_directory(base / name)) {
+            m_path = (base / name).string();
+            return;
+        }
+    }
+    throw std::runtime_error("no temporary folder");
+}
+#else
 TempDir::TempDir()
 {
     std::string pattern = (std::filesystem::temp_directory_path() / "kvortest-XXXXXX").string();
@@ -84,6 +104,7 @@ TempDir::TempDir()
     }
     m_path = pattern;
 }
+#endif
 
 TempDir::~TempDir()
 {
@@ -132,25 +153,108 @@ bool FileExists(const std::string& path)
     return std::filesystem::exists(path);
 }
 
+namespace {
+#if defined(_WIN32)
+// The C library's environment; an empty value removes the variable.
+void SetVariable(const char* name, const char* value)
+{
+    _putenv_s(name, value);
+}
+void RemoveVariable(const char* name)
+{
+    _putenv_s(name, "");
+}
+#else
+void SetVariable(const char* name, const char* value)
+{
+    setenv(name, value, 1);
+}
+void RemoveVariable(const char* name)
+{
+    unsetenv(name);
+}
+#endif
+} // namespace
+
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name), m_hadOld(false)
 {
     if (const char* old = std::getenv(name)) {
         m_old = old;
         m_hadOld = true;
     }
-    setenv(name, value.c_str(), 1);
+    SetVariable(name, value.c_str());
 }
 
 ScopedEnv::~ScopedEnv()
 {
     if (m_hadOld) {
-        setenv(m_name.c_str(), m_old.c_str(), 1);
+        SetVariable(m_name.c_str(), m_old.c_str());
     } else {
-        unsetenv(m_name.c_str());
+        RemoveVariable(m_name.c_str());
     }
 }
 
+#if defined(_WIN32)
+// On Windows the library writes to the debugger with OutputDebugStringW,
+// which raises a first-chance exception carrying the text. A vectored
+// handler takes it, so the lines land in the same file as on Linux.
+namespace {
+
+const DWORD kPrintException = 0x40010006;     // DBG_PRINTEXCEPTION_C
+const DWORD kWidePrintException = 0x4001000A; // DBG_PRINTEXCEPTION_WIDE_C
+std::string g_capturePath;
+PVOID g_captureHandler = nullptr;
+
+void AppendUtf8(const wchar_t* text, size_t length)
+{
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
+    if (bytes > 0) {
+        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), bytes, nullptr, nullptr);
+    }
+    std::ofstream out(g_capturePath, std::ios::binary | std::ios::app);
+    out << utf8;
+}
+
+LONG CALLBACK TakeDebugText(EXCEPTION_POINTERS* exception)
+{
+    const EXCEPTION_RECORD* record = exception->ExceptionRecord;
+    if (record->ExceptionCode == kWidePrintException && record->NumberParameters >= 2) {
+        const wchar_t* text = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
+        AppendUtf8(text, std::wcslen(text));
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    if (record->ExceptionCode == kPrintException && record->NumberParameters >= 2) {
+        const char* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+        const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
+        std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
+        if (length > 0) {
+            MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
+        }
+        AppendUtf8(wide.c_str(), std::wcslen(wide.c_str()));
+        return EXCEPTION_CONTINUE_EXECUTION;
+    }
+    return EXCEPTION_CONTINUE_SEARCH;
+}
+
+} // namespace
+
+DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt"))
+{
+    g_capturePath = m_dir.File("debug.txt");
+    g_captureHandler = AddVectoredExceptionHandler(1, TakeDebugText);
+}
+
+DebugCapture::~DebugCapture()
+{
+    RemoveVectoredExceptionHandler(g_captureHandler);
+    g_captureHandler = nullptr;
+}
+#else
 DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt")) {}
+
+DebugCapture::~DebugCapture() {}
+#endif
 
 std::vector<std::string> DebugCapture::Lines() const
 {

@@ -61,6 +61,9 @@ std::vector<std::string> DebugLines(const std::string& path);
 class DebugCapture {
 public:
     DebugCapture();
+    ~DebugCapture();
+    DebugCapture(const DebugCapture&) = delete;
+    DebugCapture& operator=(const DebugCapture&) = delete;
     // Everything written so far, one string per line, without line ends.
     std::vector<std::string> Lines() const;
     void Clear();
