@@ -326,7 +326,10 @@ TEST(SaveSweep, EveryRefusalLosesAtMostOneElementOrLineAndLeavesTheTree)
         });
     EXPECT_GT(allocations, 0);
     // The file and the line buffers and line copies were each refused once.
+    // (Only the posix back end allocates a file's handle in the process.)
+#if !defined(_WIN32)
     EXPECT_GT(refusedFiles, 0);
+#endif
     EXPECT_GT(shortFiles, static_cast<int>(clean.size()));
     delete root;
 }

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -54,6 +55,14 @@ TEST_P(DocumentLoadTest, SameTreeFromBothEncodings)
     kvortest::WriteUtf16File(utf16, c.document);
     kvortest::WriteText(ansi, c.document);
     EXPECT_EQ(LoadFile(utf16), c.tree) << "UTF-16 file";
+#if defined(_WIN32)
+    // The ANSI file holds UTF-8; Windows reads it in the system's code page.
+    const bool ascii = std::all_of(c.document.begin(), c.document.end(),
+                                   [](char byte) { return static_cast<unsigned char>(byte) < 0x80; });
+    if (!ascii && GetACP() != CP_UTF8) {
+        return;
+    }
+#endif
     EXPECT_EQ(LoadFile(ansi), c.tree) << "ANSI file";
 }
 
