@@ -18,8 +18,25 @@ namespace kvorfuzz {
 
 typedef std::basic_string<WCHAR> WString;
 
+inline std::string& ScratchPath()
+{
+    static std::string path;
+    return path;
+}
+
+// The folder holds only the files named by ScratchFile.
+inline void RemoveScratchFolder()
+{
+    const std::string& folder = ScratchPath();
+    for (const char* name : {"document.xml", "saved.xml"}) {
+        std::remove((folder + "/" + name).c_str());
+    }
+    rmdir(folder.c_str());
+}
+
 // One folder per process (libFuzzer's -jobs runs several), in memory when
 // the machine has /dev/shm so that the many small files never reach a disk.
+// It goes when the process ends normally; a crashing run leaves it behind.
 inline const std::string& ScratchFolder()
 {
     static const std::string folder = [] {
@@ -31,7 +48,9 @@ inline const std::string& ScratchFolder()
             std::perror("mkdtemp");
             std::abort();
         }
-        return std::string(buffer.data());
+        ScratchPath() = buffer.data();
+        std::atexit(RemoveScratchFolder);
+        return ScratchPath();
     }();
     return folder;
 }
