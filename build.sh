@@ -68,9 +68,9 @@ run)
     ;;
 test)
     ensure_packages "${PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-    configure_and_build build
+    configure_and_build build -DKVOR_BUILD_TESTS=ON
     run_tests build
-    configure_and_build build-sanitize -DKVOR_SANITIZE=address,undefined
+    configure_and_build build-sanitize -DKVOR_BUILD_TESTS=ON -DKVOR_SANITIZE=address,undefined
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
     # The device's stand-ins (tools/cross-test.sh): KVOR_CROSS names them,
     # "armhf", "win64" or both; none by default until both pass whole.
