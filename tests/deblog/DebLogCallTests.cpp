@@ -1,7 +1,8 @@
 // The four logging calls: without a logger, and with one installed - the
-// enabled test, the entry line shapes, the message and the source file name.
+// enabled test and the entry line with its message.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <string>
 #include <thread>
 #include <vector>
@@ -14,165 +15,101 @@ namespace {
 
 const WCHAR* const kFile = KVOR_TEXT("C:\\src\\parser\\XMLParser.cpp");
 
-TEST(DebLogWithoutLogger, EveryCallAnswersZeroAndLocksNothing)
+TEST(DebLogWithoutLogger, CallsDoNothingButRegistrationReportsTheFailure)
 {
     kvor::testing::ReplaceLogger(nullptr);
     DebugCapture debug;
     EXPECT_EQ(0u, DebLogIsZoneEnabled(12, 4));
     EXPECT_EQ(0u, DebLogBeginEntry(12, 3, 0, kFile, 7));
     EXPECT_EQ(0u, DebLogWriteEntry(KVOR_TEXT("message %d"), 1));
-    // Another thread is not kept waiting by the entry above.
+    // Another thread is not kept waiting by the entry begun above.
     uint32_t other = 1;
     std::thread([&other] { other = DebLogBeginEntry(12, 3, 0, nullptr, 0) + DebLogWriteEntry(KVOR_TEXT("x")); })
         .join();
     EXPECT_EQ(0u, other);
-    EXPECT_TRUE(debug.Lines().empty());
-}
-
-TEST(DebLogWithoutLogger, RegisterZonePrintsTheFailureWithTheWholePath)
-{
-    kvor::testing::ReplaceLogger(nullptr);
-    DebugCapture debug;
     EXPECT_EQ(0u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), kFile, 31));
     EXPECT_EQ(std::vector<std::string>{"[C:\\src\\parser\\XMLParser.cpp#31][12][kvorXMLParser]Initialize DebLog Failed ! "},
               debug.Lines());
 }
 
-class DebLogCallTest : public LoggerTest {
-protected:
-    void SetUp() override
-    {
-        LoggerTest::SetUp();
-        SetDword("SOFTWARE/KVOR/DebLogger/Zone/Threaded", "OutputEnable", 3);
-        Start();
-        ASSERT_EQ(1u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), kFile, 1));
-        ASSERT_EQ(1u, DebLogRegisterZone(13, KVOR_TEXT("Threaded"), kFile, 2));
-        debug.Clear();
-    }
-
-    std::string Prefix(const char* letter) const
-    {
-        return std::string("[A][") + letter + "][" + U8(DebLogger::GetExeFileTitle()) + "]";
-    }
-    std::string LastLine() const
-    {
-        const std::vector<std::string> lines = debug.Lines();
-        return lines.empty() ? std::string("(no line)") : lines.back();
-    }
-};
-
-TEST_F(DebLogCallTest, EntryLineHasOneOfFourShapes)
+TEST_F(LoggerTest, EntryLineShowsSeverityZoneThreadSourceAndMessage)
 {
+    SetDword("SOFTWARE/KVOR/DebLogger/Zone/Threaded", "OutputEnable", 3);
+    Start();
+    ASSERT_EQ(1u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), kFile, 1));
+    ASSERT_EQ(1u, DebLogRegisterZone(13, KVOR_TEXT("Threaded"), kFile, 2));
+    WCHAR systemText[1025];
+    ASSERT_NE(0u, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                 ERROR_FILE_NOT_FOUND, 0, systemText, 1025, nullptr));
     const std::string thread = std::to_string(GetCurrentThreadId());
-    struct Case {
+    const WString longText(1500, KVOR_TEXT('x'));
+    const struct {
         const char* name;
-        uint32_t zone;
+        uint32_t zone, severity, systemError;
         const WCHAR* file;
-        std::string expected; // after "[A][E][title]"
+        const WCHAR* message;
+        const char* letter;
+        std::string expected; // after "[A][letter][title]"
     } cases[] = {
-        {"plain", 12, nullptr, "[kvorXMLP]message 5"},
-        {"thread id", 13, nullptr, "[Threaded][" + thread + "]message 5"},
-        {"source file", 12, kFile, "[kvorXMLP]XMLParser.cpp#42;message 5"},
-        {"thread id and source file", 13, kFile, "[Threaded][" + thread + "]XMLParser.cpp#42;message 5"},
-        {"unregistered zone", 20, nullptr, "[]message 5"},
-        {"zone beyond the table", 200, nullptr, "[]message 5"},
-        {"file name without directory", 12, KVOR_TEXT("File.cpp"), "[kvorXMLP]File.cpp#42;message 5"},
-        {"empty file name", 12, KVOR_TEXT(""), "[kvorXMLP]#42;message 5"},
-        {"path ending in a backslash", 12, KVOR_TEXT("dir\\"), "[kvorXMLP]#42;message 5"},
+        {"plain", 12, 3, 0, nullptr, KVOR_TEXT("m 5"), "E", "[kvorXMLP]m 5"},
+        {"thread id", 13, 3, 0, nullptr, KVOR_TEXT("m"), "E", "[Threaded][" + thread + "]m"},
+        {"source file", 12, 3, 0, kFile, KVOR_TEXT("m"), "E", "[kvorXMLP]XMLParser.cpp#42;m"},
+        {"thread id and source file", 13, 3, 0, kFile, KVOR_TEXT("m"), "E",
+         "[Threaded][" + thread + "]XMLParser.cpp#42;m"},
+        {"unregistered zone", 20, 3, 0, nullptr, KVOR_TEXT("m"), "E", "[]m"},
+        {"zone beyond the table", 200, 3, 0, nullptr, KVOR_TEXT("m"), "E", "[]m"},
+        {"file name without directory", 12, 3, 0, KVOR_TEXT("File.cpp"), KVOR_TEXT("m"), "E", "[kvorXMLP]File.cpp#42;m"},
+        {"empty file name", 12, 3, 0, KVOR_TEXT(""), KVOR_TEXT("m"), "E", "[kvorXMLP]#42;m"},
+        {"path ending in a backslash", 12, 3, 0, KVOR_TEXT("dir\\"), KVOR_TEXT("m"), "E", "[kvorXMLP]#42;m"},
+        {"severity 0", 12, 0, 0, nullptr, KVOR_TEXT("m"), "R", "[kvorXMLP]m"},
+        {"severity 1", 12, 1, 0, nullptr, KVOR_TEXT("m"), "I", "[kvorXMLP]m"},
+        {"severity 2", 12, 2, 0, nullptr, KVOR_TEXT("m"), "W", "[kvorXMLP]m"},
+        {"severity 4", 12, 4, 0, nullptr, KVOR_TEXT("m"), "F", "[kvorXMLP]m"},
+        {"severity 5", 12, 5, 0, nullptr, KVOR_TEXT("m"), "?", "[kvorXMLP]m"},
+        {"severity 0xFFFFFFFF", 12, 0xFFFFFFFF, 0, nullptr, KVOR_TEXT("m"), "?", "[kvorXMLP]m"},
+        {"message cut at 1024", 12, 3, 0, nullptr, longText.c_str(), "E", "[kvorXMLP]" + std::string(1024, 'x')},
+        {"message's own % signs kept", 12, 3, 0, nullptr, KVOR_TEXT("100% %d done"), "E", "[kvorXMLP]100% %d done"},
+        {"system error code", 12, 3, ERROR_FILE_NOT_FOUND, nullptr, KVOR_TEXT("ignored"), "E",
+         "[kvorXMLP]" + U8(systemText)},
+        {"system code without text", 12, 3, 0x7FFF1234, nullptr, KVOR_TEXT("ignored"), "E", "[kvorXMLP]"},
     };
-    for (const Case& c : cases) {
+    const std::string title = "][" + U8(DebLogger::GetExeFileTitle()) + "]";
+    for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        EXPECT_EQ(1u, DebLogBeginEntry(c.zone, 3, 0, c.file, 42));
-        EXPECT_EQ(1u, DebLogWriteEntry(KVOR_TEXT("message %d"), 5));
-        EXPECT_EQ(Prefix("E") + c.expected, LastLine());
+        debug.Clear();
+        EXPECT_EQ(1u, DebLogBeginEntry(c.zone, c.severity, c.systemError, c.file, 42));
+        EXPECT_EQ(1u, DebLogWriteEntry(KVOR_TEXT("%s"), c.message));
+        EXPECT_EQ(std::vector<std::string>{"[A][" + std::string(c.letter) + title + c.expected}, debug.Lines());
     }
 }
 
-TEST_F(DebLogCallTest, SeverityPrintsItsLetter)
+TEST_F(LoggerTest, ZoneEnabledAnswersByThresholdOutputTypeAndOutputEnable)
 {
     const struct {
-        uint32_t severity;
-        const char* letter;
-    } cases[] = {{0, "R"}, {1, "I"}, {2, "W"}, {3, "E"}, {4, "F"}, {5, "?"}, {0xFFFFFFFF, "?"}};
+        const char* name;
+        unsigned outputType, outputEnable;
+        int zoneSeverity; // -1: no value; the global 3 applies
+        uint32_t zone, severity, expected;
+    } cases[] = {
+        {"below global threshold", 1, 1, -1, 12, 2, 0}, {"at global threshold", 1, 1, -1, 12, 3, 1},
+        {"zone threshold 0 lets trace through", 1, 1, 0, 12, 0, 1}, {"zone threshold 4", 1, 1, 4, 12, 3, 0},
+        {"unregistered zone", 1, 1, -1, 11, 4, 0}, {"zone 128", 1, 1, -1, 128, 4, 0},
+        {"output type 0", 0, 1, 0, 12, 4, 0}, {"output type without output bit", 4, 1, 0, 12, 4, 1},
+        {"output enable 2", 1, 2, 0, 12, 4, 0}, {"output enable 3", 1, 3, 0, 12, 0, 1},
+    };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.severity);
-        DebLogBeginEntry(12, c.severity, 0, nullptr, 0);
-        DebLogWriteEntry(KVOR_TEXT("m"));
-        EXPECT_EQ(Prefix(c.letter) + "[kvorXMLP]m", LastLine());
+        SCOPED_TRACE(c.name);
+        SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", c.outputType);
+        SetDword("SOFTWARE/KVOR/DebLogger/Zone/Probe", "OutputEnable", c.outputEnable);
+        std::filesystem::remove(Key("SOFTWARE/KVOR/DebLogger/Zone/Probe/Severity"));
+        if (c.zoneSeverity >= 0) {
+            SetDword("SOFTWARE/KVOR/DebLogger/Zone/Probe", "Severity", static_cast<unsigned>(c.zoneSeverity));
+        }
+        DebLogger fresh;
+        ASSERT_EQ(1u, fresh.Initialize());
+        ASSERT_EQ(1u, fresh.RegisterZone(12, KVOR_TEXT("Probe"), kFile, 1));
+        EXPECT_EQ(c.expected, fresh.IsZoneEnabled(c.zone, c.severity));
     }
 }
-
-TEST_F(DebLogCallTest, MessageIsCutAt1024Characters)
-{
-    const WString longText(1500, KVOR_TEXT('x'));
-    DebLogBeginEntry(12, 3, 0, nullptr, 0);
-    DebLogWriteEntry(KVOR_TEXT("%s"), longText.c_str());
-    EXPECT_EQ(Prefix("E") + "[kvorXMLP]" + std::string(1024, 'x'), LastLine());
-}
-
-TEST_F(DebLogCallTest, MessageIsFormattedNotPrinted)
-{
-    // A message is a field of the line: its own % signs stay as they are.
-    DebLogBeginEntry(12, 3, 0, nullptr, 0);
-    DebLogWriteEntry(KVOR_TEXT("%s"), KVOR_TEXT("100% %d done"));
-    EXPECT_EQ(Prefix("E") + "[kvorXMLP]100% %d done", LastLine());
-}
-
-TEST_F(DebLogCallTest, SystemErrorCodeTakesTheSystemText)
-{
-    WCHAR text[1025];
-    ASSERT_NE(0u, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
-                                 ERROR_FILE_NOT_FOUND, 0, text, 1025, nullptr));
-    DebLogBeginEntry(12, 3, ERROR_FILE_NOT_FOUND, nullptr, 0);
-    DebLogWriteEntry(KVOR_TEXT("ignored %d"), 1);
-    EXPECT_EQ(Prefix("E") + "[kvorXMLP]" + U8(text), LastLine());
-
-    // A code the system has no text for gives an empty message.
-    DebLogBeginEntry(12, 3, 0x7FFF1234, nullptr, 0);
-    DebLogWriteEntry(KVOR_TEXT("ignored"));
-    EXPECT_EQ(Prefix("E") + "[kvorXMLP]", LastLine());
-}
-
-// ---- The enabled test ---------------------------------------------------------
-
-struct EnabledCase {
-    const char* name;
-    unsigned outputType;
-    unsigned outputEnable;
-    int zoneSeverity; // -1: no value; the global 3 applies
-    uint32_t zone;
-    uint32_t severity;
-    uint32_t expected;
-};
-
-class ZoneEnabledTest : public LoggerTest, public ::testing::WithParamInterface<EnabledCase> {};
-
-TEST_P(ZoneEnabledTest, AnswersByThresholdOutputTypeAndOutputEnable)
-{
-    const EnabledCase& c = GetParam();
-    SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", c.outputType);
-    SetDword("SOFTWARE/KVOR/DebLogger/Zone/Probe", "OutputEnable", c.outputEnable);
-    if (c.zoneSeverity >= 0) {
-        SetDword("SOFTWARE/KVOR/DebLogger/Zone/Probe", "Severity", static_cast<unsigned>(c.zoneSeverity));
-    }
-    Start();
-    ASSERT_EQ(1u, DebLogRegisterZone(12, KVOR_TEXT("Probe"), kFile, 1));
-    EXPECT_EQ(c.expected, DebLogIsZoneEnabled(c.zone, c.severity));
-}
-
-INSTANTIATE_TEST_SUITE_P(
-    Cases, ZoneEnabledTest,
-    ::testing::Values(EnabledCase{"below_global_threshold", 1, 1, -1, 12, 2, 0},
-                      EnabledCase{"at_global_threshold", 1, 1, -1, 12, 3, 1},
-                      EnabledCase{"above_global_threshold", 1, 1, -1, 12, 4, 1},
-                      EnabledCase{"zone_threshold_0_lets_trace_through", 1, 1, 0, 12, 0, 1},
-                      EnabledCase{"zone_threshold_4", 1, 1, 4, 12, 3, 0},
-                      EnabledCase{"unregistered_zone", 1, 1, -1, 11, 4, 0},
-                      EnabledCase{"zone_128", 1, 1, -1, 128, 4, 0},
-                      EnabledCase{"output_type_0", 0, 1, 0, 12, 4, 0},
-                      EnabledCase{"output_type_without_output_bit", 4, 1, 0, 12, 4, 1},
-                      EnabledCase{"output_enable_2", 1, 2, 0, 12, 4, 0},
-                      EnabledCase{"output_enable_3", 1, 3, 0, 12, 0, 1}),
-    [](const ::testing::TestParamInfo<EnabledCase>& info) { return std::string(info.param.name); });
 
 } // namespace

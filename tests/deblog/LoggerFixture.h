@@ -9,7 +9,6 @@
 #include <filesystem>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "DebLog.h"
 #include "DebLogger.h"
@@ -22,13 +21,10 @@ protected:
     void SetUp() override { std::filesystem::create_directories(Key("SOFTWARE/KVOR")); }
     void TearDown() override { kvor::testing::ReplaceLogger(nullptr); }
 
-    // The folder of a key below HKEY_LOCAL_MACHINE, with '/' between names.
-    std::string Key(const std::string& path) const
-    {
-        return m_dir.File("registry/HKEY_LOCAL_MACHINE/" + path);
-    }
-    // Writes a value file as a person setting up the device would. An
-    // existing logger key is taken as complete, so its Zone key comes too.
+    // The folder of a key below HKEY_LOCAL_MACHINE, '/' between names.
+    std::string Key(const std::string& path) const { return m_dir.File("registry/HKEY_LOCAL_MACHINE/" + path); }
+    // Writes a value as a person setting up the device would; an existing
+    // logger key is taken as complete, so its Zone key comes too.
     void SetValue(const std::string& key, const std::string& name, const std::string& line) const
     {
         std::filesystem::create_directories(Key(key));
@@ -41,34 +37,13 @@ protected:
         std::snprintf(line, sizeof(line), "dword:%08x", value);
         SetValue(key, name, line);
     }
-    std::string LogFile() const
-    {
-        return m_dir.File("device/DebLogger/" + U8(DebLogger::GetExeFileTitle()) + ".log");
-    }
-
-    // Constructs and initialises the logger and installs it; the lines of
-    // the start are dropped.
+    // Starts and installs the logger; the lines of the start are dropped.
     void Start()
     {
         logger.reset(new DebLogger());
-        ASSERT_EQ(1u, logger->Initialize()) << Joined(debug.Lines());
+        ASSERT_EQ(1u, logger->Initialize());
         kvor::testing::ReplaceLogger(logger.get());
         debug.Clear();
-    }
-    // Tears the logger down (flush and close), as the library's unload does.
-    void Stop()
-    {
-        kvor::testing::ReplaceLogger(nullptr);
-        logger.reset();
-    }
-
-    static std::string Joined(const std::vector<std::string>& lines)
-    {
-        std::string all;
-        for (const std::string& line : lines) {
-            all += line + "\n";
-        }
-        return all;
     }
 
     TempDir m_dir;

@@ -2,7 +2,6 @@
 // names matched ignoring case.
 #include <gtest/gtest.h>
 
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -14,22 +13,16 @@ using namespace kvortest;
 
 namespace {
 
-class RegistryStoreTest : public ::testing::Test {
+class RegistryStore : public ::testing::Test {
 protected:
-    void SetUp() override { std::filesystem::create_directories(Folder("SOFTWARE/KVOR")); }
-    void TearDown() override
+    void SetUp() override
     {
-        if (m_key != nullptr) {
-            RegCloseKey(m_key);
-        }
+        std::filesystem::create_directories(Folder("SOFTWARE/KVOR"));
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, KVOR_TEXT("SOFTWARE\\KVOR\\"), 0, 0, &m_kvor));
     }
+    void TearDown() override { RegCloseKey(m_kvor); }
 
     std::string Folder(const std::string& path) const { return m_dir.File("HKEY_LOCAL_MACHINE/" + path); }
-    HKEY OpenKvor()
-    {
-        EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, KVOR_TEXT("SOFTWARE\\KVOR\\"), 0, 0, &m_key));
-        return m_key;
-    }
     std::string FileText(const std::string& path) const
     {
         const std::vector<unsigned char> bytes = ReadBytes(Folder(path));
@@ -38,15 +31,12 @@ protected:
 
     TempDir m_dir;
     ScopedEnv m_root{"KVOR_REGISTRY", m_dir.Path()};
-    HKEY m_key = nullptr;
+    HKEY m_kvor = nullptr;
 };
 
-TEST_F(RegistryStoreTest, CreateReportsWhetherTheKeyIsNew)
+TEST_F(RegistryStore, CreateReportsWhetherTheKeyIsNew)
 {
-    const struct {
-        const WCHAR* path;
-        DWORD disposition;
-    } steps[] = {
+    const struct { const WCHAR* path; DWORD disposition; } steps[] = {
         {KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger"), REG_CREATED_NEW_KEY},
         {KVOR_TEXT("software\\kvor\\DEBLOGGER\\"), REG_OPENED_EXISTING_KEY},
         {KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger\\Zone\\A"), REG_CREATED_NEW_KEY},
@@ -67,91 +57,53 @@ TEST_F(RegistryStoreTest, CreateReportsWhetherTheKeyIsNew)
     EXPECT_FALSE(std::filesystem::exists(Folder("SOFTWARE/KVOR/DEBLOGGER")));
 }
 
-TEST_F(RegistryStoreTest, OpeningAMissingKeyFailsWithFileNotFound)
+TEST_F(RegistryStore, OpeningAMissingKeyOrAValueFailsWithFileNotFound)
 {
-    HKEY key = nullptr;
-    for (const WCHAR* path : {KVOR_TEXT("SOFTWARE\\Missing"), KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger\\Zone")}) {
+    WriteText(Folder("SOFTWARE/KVOR/Value"), "dword:00000001\n");
+    for (const WCHAR* path : {KVOR_TEXT("SOFTWARE\\Missing"), KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger\\Zone"),
+                              KVOR_TEXT("SOFTWARE\\KVOR\\Value")}) {
+        HKEY key = nullptr;
         SetLastError(0);
         EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, 0, &key)) << U8(path);
-        EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError());
+        EXPECT_EQ(static_cast<DWORD>(ERROR_FILE_NOT_FOUND), GetLastError()) << U8(path);
     }
-    // A value file is not a key.
-    WriteText(Folder("SOFTWARE/KVOR/Value"), "dword:00000001\n");
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(HKEY_LOCAL_MACHINE, KVOR_TEXT("SOFTWARE\\KVOR\\Value"), 0, 0, &key));
 }
 
-TEST_F(RegistryStoreTest, ValueFilesReadAsTheirType)
+TEST_F(RegistryStore, ValuesAreOneLineFilesReadAsTheirType)
 {
-    const struct {
-        const char* line;
-        DWORD type;
-        std::vector<unsigned char> data;
-    } cases[] = {
-        {"dword:0000000c", REG_DWORD, {0x0C, 0, 0, 0}},
-        {"DWORD:FFFFfffe", REG_DWORD, {0xFE, 0xFF, 0xFF, 0xFF}},
-        {"\"ab\"", REG_SZ, {'a', 0, 'b', 0, 0, 0}},
-        {"\"a\\\"b\"", REG_SZ, {'a', 0, '"', 0, 'b', 0, 0, 0}},
-        {"hex:01,ff", REG_BINARY, {0x01, 0xFF}},
-        {"dword:c", REG_NONE, {'d', 'w', 'o', 'r', 'd', ':', 'c'}},
-        {"12", REG_NONE, {'1', '2'}},
+    const struct { const char* line; DWORD type; std::vector<unsigned char> data; bool written; } cases[] = {
+        {"dword:0000002a", REG_DWORD, {0x2A, 0, 0, 0}, true},
+        {"\"a \\\"b\\\"\"", REG_SZ, {'a', 0, ' ', 0, '"', 0, 'b', 0, '"', 0, 0, 0}, true},
+        {"hex:00,ab", REG_BINARY, {0x00, 0xAB}, true},
+        {"DWORD:FFFFfffe", REG_DWORD, {0xFE, 0xFF, 0xFF, 0xFF}, false},
+        {"dword:c", REG_NONE, {'d', 'w', 'o', 'r', 'd', ':', 'c'}, false},
+        {"12", REG_NONE, {'1', '2'}, false},
     };
-    HKEY key = OpenKvor();
+    WriteText(Folder("SOFTWARE/KVOR/Value"), "0\n");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
-        WriteText(Folder("SOFTWARE/KVOR/Value"), std::string(c.line) + "\r\n");
+        if (c.written) { // another spelling of the name replaces the same file
+            ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(m_kvor, KVOR_TEXT("VALUE"), 0, c.type, c.data.data(),
+                                                    static_cast<DWORD>(c.data.size())));
+            EXPECT_EQ(std::string(c.line) + "\n", FileText("SOFTWARE/KVOR/Value"));
+        } else {
+            WriteText(Folder("SOFTWARE/KVOR/Value"), std::string(c.line) + "\r\n");
+        }
         DWORD type = 99;
         BYTE data[64];
         DWORD size = sizeof(data);
-        ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, KVOR_TEXT("value"), nullptr, &type, data, &size));
+        ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(m_kvor, KVOR_TEXT("value"), nullptr, &type, data, &size));
         EXPECT_EQ(c.type, type);
         EXPECT_EQ(c.data, std::vector<unsigned char>(data, data + size));
     }
-}
-
-TEST_F(RegistryStoreTest, QueryFollowsTheSizeProtocol)
-{
-    WriteText(Folder("SOFTWARE/KVOR/Text"), "\"hello\"\n");
-    HKEY key = OpenKvor();
-    DWORD type = 0;
-    DWORD size = 0;
-    // The size alone.
-    ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(key, KVOR_TEXT("Text"), nullptr, &type, nullptr, &size));
-    EXPECT_EQ(12u, size);
-    EXPECT_EQ(REG_SZ, type);
-    // Too small a buffer: the size needed.
-    BYTE small[4];
-    size = sizeof(small);
-    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExW(key, KVOR_TEXT("Text"), nullptr, &type, small, &size));
-    EXPECT_EQ(12u, size);
-    // A missing value.
-    size = sizeof(small);
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(key, KVOR_TEXT("Other"), nullptr, &type, small, &size));
-}
-
-TEST_F(RegistryStoreTest, SetWritesOneLineAndReplacesWhole)
-{
-    HKEY key = OpenKvor();
-    const DWORD number = 42;
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, KVOR_TEXT("Severity"), 0, REG_DWORD,
-                                            reinterpret_cast<const BYTE*>(&number), sizeof(number)));
-    EXPECT_EQ("dword:0000002a\n", FileText("SOFTWARE/KVOR/Severity"));
-
-    // Another spelling of the name replaces the same file.
-    const WCHAR text[] = KVOR_TEXT("say \"hi\"");
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, KVOR_TEXT("SEVERITY"), 0, REG_SZ,
-                                            reinterpret_cast<const BYTE*>(text), sizeof(text)));
-    EXPECT_EQ("\"say \\\"hi\\\"\"\n", FileText("SOFTWARE/KVOR/Severity"));
-
-    const BYTE bytes[] = {0x00, 0xAB};
-    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, KVOR_TEXT("Blob"), 0, REG_BINARY, bytes, sizeof(bytes)));
-    EXPECT_EQ("hex:00,ab\n", FileText("SOFTWARE/KVOR/Blob"));
-
-    // Nothing else is left in the folder: no temporary files.
-    size_t files = 0;
-    for (const auto& entry : std::filesystem::directory_iterator(Folder("SOFTWARE/KVOR"))) {
-        files += entry.is_regular_file() ? 1 : 0;
-    }
-    EXPECT_EQ(2u, files);
+    // Too small a buffer: the size needed; a missing value: not found.
+    BYTE one[1];
+    DWORD size = sizeof(one);
+    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExW(m_kvor, KVOR_TEXT("Value"), nullptr, nullptr, one, &size));
+    EXPECT_EQ(2u, size);
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(m_kvor, KVOR_TEXT("Other"), nullptr, nullptr, one, &size));
+    // No temporary files are left beside the value.
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(Folder("SOFTWARE/KVOR")), {}));
 }
 
 } // namespace
