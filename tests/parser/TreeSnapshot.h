@@ -19,9 +19,9 @@ struct AttributeSnapshot {
     bool hasValue;
     SnapshotText value;
 
-    bool operator==(const AttributeSnapshot& other) const
+    bool operator==(const AttributeSnapshot& o) const
     {
-        return key == other.key && hasValue == other.hasValue && value == other.value;
+        return key == o.key && hasValue == o.hasValue && value == o.value;
     }
 };
 
@@ -33,42 +33,36 @@ struct NodeSnapshot {
     std::vector<NodeSnapshot> children;
     bool attributeStorage = true; // false when the entry array was refused; not compared
 
-    bool operator==(const NodeSnapshot& other) const
+    bool operator==(const NodeSnapshot& o) const
     {
-        return name == other.name && hasContent == other.hasContent && content == other.content &&
-               attributes == other.attributes && children == other.children;
+        return name == o.name && hasContent == o.hasContent && content == o.content && attributes == o.attributes &&
+               children == o.children;
     }
     bool operator!=(const NodeSnapshot& other) const { return !(*this == other); }
 };
 
 class NodeInspector {
 public:
-    // Reads the members directly: no child cursor moves, no table cursor
-    // moves, so taking a snapshot disturbs nothing the tree's users see.
+    // Reads the members directly: no child or table cursor moves, so taking
+    // a snapshot disturbs nothing the tree's users see.
     static NodeSnapshot Snapshot(const CJXMLNode& node)
     {
         NodeSnapshot snapshot;
         snapshot.name = node.m_name;
-        if (node.m_content != nullptr) {
-            snapshot.hasContent = true;
-            snapshot.content = node.m_content;
-        }
+        snapshot.hasContent = node.m_content != nullptr;
+        snapshot.content = snapshot.hasContent ? node.m_content : SnapshotText();
         CKeyValueTable& table = const_cast<CKeyValueTable&>(node.m_attributes);
         snapshot.attributeStorage = table.HasStorage();
         for (int32_t index = 0; index < table.GetCount(); ++index) {
             const WCHAR* key = nullptr;
             const WCHAR* value = nullptr;
             if (table.GetAt(index, &key, &value, nullptr) == 1) {
-                AttributeSnapshot attribute;
-                attribute.key = key != nullptr ? key : SnapshotText();
-                attribute.hasValue = value != nullptr;
-                attribute.value = value != nullptr ? value : SnapshotText();
-                snapshot.attributes.push_back(attribute);
+                const SnapshotText text = value != nullptr ? value : SnapshotText();
+                snapshot.attributes.push_back({key != nullptr ? key : SnapshotText(), value != nullptr, text});
             }
         }
         for (const XmlNodeListItem* link = node.m_children.head; link != nullptr; link = link->next) {
-            const CJXMLNode* child = dynamic_cast<const CJXMLNode*>(link->node);
-            if (child != nullptr) {
+            if (const CJXMLNode* child = dynamic_cast<const CJXMLNode*>(link->node)) {
                 snapshot.children.push_back(Snapshot(*child));
             }
         }
@@ -80,13 +74,9 @@ inline std::string SnapshotAscii(const SnapshotText& text)
 {
     std::string out;
     for (WCHAR c : text) {
-        if (c >= 0x20 && c < 0x7F) {
-            out.push_back(static_cast<char>(c));
-        } else {
-            char escaped[8];
-            std::snprintf(escaped, sizeof(escaped), "\\u%04X", static_cast<unsigned>(c));
-            out += escaped;
-        }
+        char escaped[8];
+        std::snprintf(escaped, sizeof(escaped), "\\u%04X", static_cast<unsigned>(c));
+        out += (c >= 0x20 && c < 0x7F) ? std::string(1, static_cast<char>(c)) : std::string(escaped);
     }
     return out;
 }
@@ -94,17 +84,12 @@ inline std::string SnapshotAscii(const SnapshotText& text)
 // One line per element, indented, for failure messages.
 inline std::string DescribeSnapshot(const NodeSnapshot& node, int depth = 0)
 {
-    std::string out(static_cast<size_t>(depth) * 2, ' ');
-    out += "<" + SnapshotAscii(node.name);
+    std::string out = std::string(static_cast<size_t>(depth) * 2, ' ') + "<" + SnapshotAscii(node.name);
     for (const AttributeSnapshot& attribute : node.attributes) {
-        out += " " + SnapshotAscii(attribute.key) + "=";
-        out += attribute.hasValue ? "'" + SnapshotAscii(attribute.value) + "'" : std::string("(null)");
+        out += " " + SnapshotAscii(attribute.key) + "=" +
+               (attribute.hasValue ? "'" + SnapshotAscii(attribute.value) + "'" : std::string("(null)"));
     }
-    out += ">";
-    if (node.hasContent) {
-        out += " text '" + SnapshotAscii(node.content) + "'";
-    }
-    out += "\n";
+    out += node.hasContent ? "> text '" + SnapshotAscii(node.content) + "'\n" : ">\n";
     for (const NodeSnapshot& child : node.children) {
         out += DescribeSnapshot(child, depth + 1);
     }
