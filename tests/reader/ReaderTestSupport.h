@@ -1,6 +1,5 @@
-// Helpers of the reader tests: access to the parser's single steps and to
-// a node's attribute table, a compact rendering of a tree, and parsing a
-// text held in memory.
+// Helpers of the reader tests: a cursor over test text, access to the
+// parser's single steps, and a compact rendering of a tree.
 #ifndef KVOR_READER_TEST_SUPPORT_H
 #define KVOR_READER_TEST_SUPPORT_H
 
@@ -24,8 +23,24 @@ struct ParserStepAccess {
 
 namespace kvortest {
 
-// A tree as name[key=value,...]"text"{child,...}; the parts without
-// anything in them are left out, a value stored as null reads (null).
+// The cursor does not own its text; this keeps both together.
+struct TextCursor {
+    explicit TextCursor(const std::string& utf8)
+        : text(W(utf8)), cursor(text.data(), static_cast<int32_t>(text.size())) {}
+    WString text;
+    XmlCursor cursor;
+};
+
+// Names a parameterised case after its name member, in listings and in test names.
+#define KVOR_PRINTS_CASE_NAME(Case) \
+    void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+struct CaseName {
+    template <typename Param>
+    std::string operator()(const ::testing::TestParamInfo<Param>& info) const { return info.param.name; }
+};
+
+// A tree as name[key=value,...]"text"{child,...}; empty parts are left out,
+// a value stored as null reads (null).
 inline std::string RenderTree(IXmlNode* node)
 {
     std::string out = U8(node->GetName());
@@ -35,46 +50,31 @@ inline std::string RenderTree(IXmlNode* node)
         const WCHAR* value = nullptr;
         uint32_t data = 0;
         table.GetAt(i, &key, &value, &data);
-        out += (i == 0 ? "[" : ",") + U8(key) + "=" + U8(value);
-    }
-    if (table.GetCount() > 0) {
-        out += "]";
+        out += (i == 0 ? "[" : ",") + U8(key) + "=" + U8(value) + (i + 1 == table.GetCount() ? "]" : "");
     }
     if (node->GetContent() != nullptr) {
         out += "\"" + U8(node->GetContent()) + "\"";
     }
+    std::string children;
     IXmlNode* child = nullptr;
-    bool first = true;
     for (uint32_t more = node->GetFirstChild(&child); more != 0; more = node->GetNextChild(&child)) {
-        out += (first ? "{" : ",") + RenderTree(child);
-        first = false;
+        children += (children.empty() ? "{" : ",") + RenderTree(child);
     }
-    if (!first) {
-        out += "}";
+    return children.empty() ? out : out + children + "}";
+}
+
+// depth levels of <e>, with innermost inside the deepest.
+inline std::string Nested(size_t depth, const std::string& innermost = "")
+{
+    std::string open, close;
+    for (size_t i = 0; i < depth; ++i) {
+        open += "<e>";
+        close += "</e>";
     }
-    return out;
+    return open + innermost + close;
 }
 
 const char* const kFailed = "FAIL";
-
-// Parses one element from the text: its rendering, or kFailed.
-// *position, when given, receives where the cursor stopped.
-inline std::string ParseElement(const WString& text, int32_t* position = nullptr)
-{
-    XmlCursor cursor(text.data(), static_cast<int32_t>(text.size()));
-    int32_t success = -1;
-    CJXMLNode node(cursor, success);
-    EXPECT_TRUE(success == 0 || success == 1) << "flag " << success;
-    if (position != nullptr) {
-        *position = cursor.GetPosition();
-    }
-    return success == 1 ? RenderTree(&node) : kFailed;
-}
-
-inline std::string ParseElement(const std::string& utf8, int32_t* position = nullptr)
-{
-    return ParseElement(W(utf8), position);
-}
 
 } // namespace kvortest
 
