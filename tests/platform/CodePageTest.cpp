@@ -1,4 +1,5 @@
 // MultiByteToWideChar: UTF-8 and Windows-1252, chosen by KVOR_ACP for CP_ACP.
+#include <algorithm>
 #include <gtest/gtest.h>
 
 #include "TestText.h"
@@ -9,145 +10,70 @@ using kvortest::WString;
 
 namespace {
 
-// Converts bytes (without the NUL) with the code page; the status in *error.
-WString Convert(UINT codePage, const std::string& bytes, DWORD* error = nullptr)
+// Converts bytes (without the NUL), measuring first as the document loader does.
+WString Convert(UINT codePage, const std::string& bytes)
 {
-    SetLastError(0);
-    const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), nullptr, 0);
-    WString text(needed > 0 ? static_cast<size_t>(needed) : 0u, u'#');
-    if (needed > 0) {
-        EXPECT_EQ(MultiByteToWideChar(codePage, 0, bytes.data(), static_cast<int>(bytes.size()), &text[0], needed),
-                  needed);
-    }
-    if (error != nullptr) {
-        *error = GetLastError();
-    }
+    const int size = static_cast<int>(bytes.size());
+    const int needed = MultiByteToWideChar(codePage, 0, bytes.data(), size, nullptr, 0);
+    WString text(static_cast<size_t>(std::max(needed, 0)), KVOR_TEXT('#'));
+    EXPECT_TRUE(needed == 0 || MultiByteToWideChar(codePage, 0, bytes.data(), size, &text[0], needed) == needed);
     return text;
 }
 
-std::string Hex(const WString& text)
+TEST(CodePages, DecodeUtf8ReplacingInvalidSequencesAndMapTheWindows1252HighHalf)
 {
-    std::string out;
-    char unit[8];
-    for (WCHAR c : text) {
-        snprintf(unit, sizeof(unit), "%04X ", static_cast<unsigned>(c));
-        out += unit;
-    }
-    return out;
-}
-
-struct Case {
-    const char* name;
-    std::string bytes;
-    WString text;
-};
-
-TEST(Utf8, DecodesValidAndReplacesInvalidSequences)
-{
+    struct Case { const char* name; UINT codePage; std::string bytes; WString text; };
     const Case cases[] = {
-        {"ascii", "a<b>", u"a<b>"},
-        {"two bytes", "\xC3\xA4", u"\u00E4"},
-        {"three bytes", "\xE2\x82\xAC", u"\u20AC"},
-        {"four bytes as a surrogate pair", "\xF0\x9F\x98\x80", u"\xD83D\xDE00"},
-        {"largest code point", "\xF4\x8F\xBF\xBF", u"\xDBFF\xDFFF"},
-        {"lone continuation", "a\x80z", u"a\xFFFDz"},
-        {"two lone continuations", "\x80\xBF", u"\xFFFD\xFFFD"},
-        {"overlong two bytes", "\xC0\xAF", u"\xFFFD\xFFFD"},
-        {"overlong three bytes", "\xE0\x80\xAF", u"\xFFFD\xFFFD\xFFFD"},
-        {"encoded surrogate", "\xED\xA0\x80", u"\xFFFD\xFFFD\xFFFD"},
-        {"above U+10FFFF", "\xF4\x90\x80\x80", u"\xFFFD\xFFFD\xFFFD\xFFFD"},
-        {"F5 lead", "\xF5\x80", u"\xFFFD\xFFFD"},
-        {"truncated three bytes", "\xE2\x82z", u"\xFFFDz"},
-        {"truncated four bytes at the end", "a\xF0\x9F\x98", u"a\xFFFD"},
-        {"lead then lead", "\xC3\xC3\xA4", u"\xFFFD\u00E4"},
-        {"embedded NUL", std::string("a\0b", 3), WString(u"a\0b", 3)},
+        {"ascii", CP_UTF8, "a<b>", KVOR_TEXT("a<b>")},
+        {"two and three bytes", CP_UTF8, "\xC3\xA4\xE2\x82\xAC", KVOR_TEXT("\u00E4\u20AC")},
+        {"four bytes as surrogate pairs", CP_UTF8, "\xF0\x9F\x98\x80\xF4\x8F\xBF\xBF",
+         KVOR_TEXT("\xD83D\xDE00\xDBFF\xDFFF")},
+        {"lone continuations", CP_UTF8, "a\x80\xBFz", KVOR_TEXT("a\xFFFD\xFFFDz")},
+        {"overlong forms", CP_UTF8, "\xC0\xAF\xE0\x80\xAF", KVOR_TEXT("\xFFFD\xFFFD\xFFFD\xFFFD\xFFFD")},
+        {"encoded surrogate", CP_UTF8, "\xED\xA0\x80", KVOR_TEXT("\xFFFD\xFFFD\xFFFD")},
+        {"beyond U+10FFFF", CP_UTF8, "\xF4\x90\x80\x80\xF5\x80", KVOR_TEXT("\xFFFD\xFFFD\xFFFD\xFFFD\xFFFD\xFFFD")},
+        {"truncated sequences", CP_UTF8, "\xE2\x82z\xC3\xC3\xA4\xF0\x9F\x98", KVOR_TEXT("\xFFFDz\xFFFD\u00E4\xFFFD")},
+        {"embedded NUL", CP_UTF8, std::string("a\0b", 3), WString(KVOR_TEXT("a\0b"), 3)},
+        {"1252 punctuation", 1252, "Az\x80\x93\x94\x96\x97\x99\x9F",
+         KVOR_TEXT("Az\u20AC\u201C\u201D\u2013\u2014\u2122\u0178")},
+        {"1252 undefined bytes and latin-1", 1252, "\x81\x8D\x8F\x90\x9D\xA0\xC4\xFF",
+         KVOR_TEXT("\u0081\u008D\u008F\u0090\u009D\u00A0\u00C4\u00FF")},
     };
     for (const Case& c : cases) {
-        const WString text = Convert(CP_UTF8, c.bytes);
-        EXPECT_EQ(text, c.text) << c.name << ": got " << Hex(text);
+        EXPECT_EQ(Convert(c.codePage, c.bytes), c.text) << c.name;
     }
 }
 
-TEST(Windows1252, MapsTheWholeHighHalf)
+TEST(CodePages, AnsiFollowsKvorAcpWithUtf8ForAnythingBut1252)
 {
-    const Case cases[] = {
-        {"ascii", "Az", u"Az"},
-        {"euro", "\x80", u"\u20AC"},
-        {"quotes", "\x93\x94", u"\u201C\u201D"},
-        {"dashes", "\x96\x97", u"\u2013\u2014"},
-        {"trade mark and y diaeresis", "\x99\x9F", u"\u2122\u0178"},
-        {"undefined bytes keep their number", "\x81\x8D\x8F\x90\x9D", u"\u0081\u008D\u008F\u0090\u009D"},
-        {"latin-1 range", "\xA0\xC4\xE4\xFF", u"\u00A0\u00C4\u00E4\u00FF"},
-    };
-    for (const Case& c : cases) {
-        const WString text = Convert(1252, c.bytes);
-        EXPECT_EQ(text, c.text) << c.name << ": got " << Hex(text);
-    }
-}
-
-TEST(AnsiCodePage, FollowsKvorAcp)
-{
-    const std::string bytes = "\xC3\xA4\x80";
-    {
-        ScopedEnv acp("KVOR_ACP", "1252");
-        EXPECT_EQ(Convert(CP_ACP, bytes), (WString(u"\u00C3\u00A4\u20AC")));
-    }
-    const char* utf8Values[] = {"65001", "", "437"};
-    for (const char* value : utf8Values) {
+    for (const char* value : {"1252", "65001", "", "437"}) {
         ScopedEnv acp("KVOR_ACP", value);
-        EXPECT_EQ(Convert(CP_ACP, bytes), (WString(u"\u00E4\xFFFD"))) << "KVOR_ACP=" << value;
+        const WCHAR* ansi = value == std::string("1252") ? KVOR_TEXT("\u00C3\u00A4\u20AC") : KVOR_TEXT("\u00E4\xFFFD");
+        EXPECT_EQ(Convert(CP_ACP, "\xC3\xA4\x80"), ansi) << "KVOR_ACP=" << value;
     }
 }
 
-TEST(MultiByteToWideChar, RejectsOtherCodePages)
-{
-    DWORD error = 0;
-    EXPECT_TRUE(Convert(437, "abc", &error).empty());
-    EXPECT_EQ(error, static_cast<DWORD>(ERROR_INVALID_PARAMETER));
-}
-
-TEST(MultiByteToWideChar, MinusOneIncludesTheTerminator)
-{
-    WCHAR buffer[8];
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab\xC3\xA4", -1, nullptr, 0), 4);
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "ab\xC3\xA4", -1, buffer, 8), 4);
-    EXPECT_EQ(WString(buffer, 4), WString(u"ab\u00E4\0", 4));
-}
-
-TEST(MultiByteToWideChar, TooSmallBufferFails)
+TEST(CodePages, CountsAndErrorsOfEachCall)
 {
     WCHAR buffer[4];
-    SetLastError(0);
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "abcd", 4, buffer, 3), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    // A surrogate pair does not fit into the one unit left.
-    SetLastError(0);
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a\xF0\x9F\x98\x80", 5, buffer, 2), 0);
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INSUFFICIENT_BUFFER));
-    EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, "a\xF0\x9F\x98\x80", 5, buffer, 3), 3);
-}
-
-TEST(MultiByteToWideChar, RejectsBadArguments)
-{
-    WCHAR buffer[4];
-    struct Call {
-        const char* name;
-        const char* source;
-        int bytes;
-        WCHAR* target;
-        int chars;
-    } const calls[] = {
-        {"null source", nullptr, 3, buffer, 4},
-        {"no bytes", "abc", 0, buffer, 4},
-        {"negative bytes", "abc", -2, buffer, 4},
-        {"negative size", "abc", 3, buffer, -1},
-        {"null target with a size", "abc", 3, nullptr, 4},
+    // result: the count of a call that succeeds, else the error code of one that fails.
+    struct Call { const char* name; UINT codePage; const char* source; int bytes; WCHAR* target; int size, result; };
+    const Call calls[] = {
+        {"measure up to the NUL", CP_UTF8, "ab\xC3\xA4", -1, nullptr, 0, 4},
+        {"convert up to the NUL", CP_UTF8, "ab\xC3\xA4", -1, buffer, 4, 4},
+        {"surrogate pair fits", CP_UTF8, "a\xF0\x9F\x98\x80", 5, buffer, 3, 3},
+        {"one unit short", CP_UTF8, "abcd", 4, buffer, 3, ERROR_INSUFFICIENT_BUFFER},
+        {"surrogate pair in one unit", CP_UTF8, "a\xF0\x9F\x98\x80", 5, buffer, 2, ERROR_INSUFFICIENT_BUFFER},
+        {"other code page", 437, "abc", 3, buffer, 4, ERROR_INVALID_PARAMETER},
+        {"null source", CP_UTF8, nullptr, 3, buffer, 4, ERROR_INVALID_PARAMETER},
+        {"null target with a size", CP_UTF8, "abc", 3, nullptr, 4, ERROR_INVALID_PARAMETER},
     };
     for (const Call& call : calls) {
         SetLastError(0);
-        EXPECT_EQ(MultiByteToWideChar(CP_UTF8, 0, call.source, call.bytes, call.target, call.chars), 0) << call.name;
-        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_INVALID_PARAMETER)) << call.name;
+        const int count = MultiByteToWideChar(call.codePage, 0, call.source, call.bytes, call.target, call.size);
+        EXPECT_EQ(count != 0 ? count : static_cast<int>(GetLastError()), call.result) << call.name;
     }
+    EXPECT_EQ(WString(buffer, 3), WString(KVOR_TEXT("a\xD83D\xDE00"), 3));
 }
 
 } // namespace
