@@ -239,6 +239,12 @@ LONG CALLBACK TakeDebugText(EXCEPTION_POINTERS* exception)
 
 } // namespace
 
+void CaptureDebugOutput(const std::string& path)
+{
+    g_capturePath = path;
+    AddVectoredExceptionHandler(1, TakeDebugText);
+}
+
 DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt"))
 {
     g_capturePath = m_dir.File("debug.txt");
@@ -251,6 +257,9 @@ DebugCapture::~DebugCapture()
     g_captureHandler = nullptr;
 }
 #else
+// The posix back end writes the debugger output to KVOR_DEBUG_OUTPUT itself.
+void CaptureDebugOutput(const std::string&) {}
+
 DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt")) {}
 
 DebugCapture::~DebugCapture() {}

@@ -57,6 +57,9 @@ private:
 // The lines of a debugger output file, without line ends.
 std::vector<std::string> DebugLines(const std::string& path);
 
+// Sends the kernel debugger output of the rest of this process to a file.
+void CaptureDebugOutput(const std::string& path);
+
 // Sends the kernel debugger output to a file for one scope.
 class DebugCapture {
 public:

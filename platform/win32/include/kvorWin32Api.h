@@ -18,13 +18,22 @@
 // On the device the registry's access mask is not used and the library
 // passes 0; the desktop registry would hand out a key that can neither read
 // nor write. These open and create with the access the library needs.
+// The device's registry calls also leave their result as the thread's last
+// error, which the library reports after a failure; the desktop's do not,
+// so these calls set it.
 LSTATUS KvorRegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
 LSTATUS KvorRegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR className, DWORD options,
                             REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
+LSTATUS KvorRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
+LSTATUS KvorRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
 #undef RegOpenKeyExW
 #undef RegCreateKeyExW
+#undef RegQueryValueExW
+#undef RegSetValueExW
 #define RegOpenKeyExW KvorRegOpenKeyExW
 #define RegCreateKeyExW KvorRegCreateKeyExW
+#define RegQueryValueExW KvorRegQueryValueExW
+#define RegSetValueExW KvorRegSetValueExW
 
 // kvorPlatform.h names the results of the bounded string functions itself,
 // with the same values the system headers use.
