@@ -1,125 +1,171 @@
-#include <gtest/gtest.h>
+// The attribute table: exact keys, its stream format, its lock and a refused
+// copy of a replacement value. (Moves between tables are swept with whole operations.)
+#include <atomic>
+#include <set>
+#include <sstream>
+#include <thread>
 
 #include "DomTestSupport.h"
+#include "FailingAllocator.h"
 #include "KeyValueTable.h"
 
-using kvortest::Entries;
-using kvortest::W;
+using namespace kvortest;
 
 namespace {
 
 #define T(s) KVOR_TEXT(s)
-typedef std::vector<std::string> Lines;
-
-TEST(KeyValueTable, SixtyFifthAddGrowsAndKeepsOrder)
-{
-    CKeyValueTable table;
-    Lines expected;
-    for (int i = 0; i < 65; ++i) {
-        EXPECT_EQ(table.Add(W("k" + std::to_string(i)).c_str(), T("v"), static_cast<uint32_t>(i)), i + 1);
-        expected.push_back("k" + std::to_string(i) + "=v/" + std::to_string(i));
-    }
-    EXPECT_EQ(Entries(table), expected);
-}
+typedef std::vector<unsigned char> Bytes;
 
 // One table through a sequence of calls: keys compare exactly and the first
 // of duplicate keys is the one replaced or removed.
 TEST(KeyValueTable, ExactKeysAndFirstDuplicate)
 {
-    struct Step {
-        const char* name;
-        int (*action)(CKeyValueTable&);
-        int result;
-        Lines after;
-    };
-    const Step steps[] = {
-        {"duplicate add keeps both", [](CKeyValueTable& t) { return t.Add(T("a"), T("2"), 0); }, 3,
-         {"a=1/0", "b=x/0", "a=2/0"}},
-        {"set replaces the first only", [](CKeyValueTable& t) { return t.Set(T("a"), T("9"), 5); }, 1,
-         {"a=9/5", "b=x/0", "a=2/0"}},
-        {"set of other case adds", [](CKeyValueTable& t) { return t.Set(T("A"), T("u"), 0); }, 4,
-         {"a=9/5", "b=x/0", "a=2/0", "A=u/0"}},
-        {"remove of other case misses", [](CKeyValueTable& t) { return t.Remove(T("B")); }, 0,
-         {"a=9/5", "b=x/0", "a=2/0", "A=u/0"}},
-        {"remove takes the first", [](CKeyValueTable& t) { return t.Remove(T("a")); }, 1,
-         {"b=x/0", "a=2/0", "A=u/0"}},
-        {"set with null value", [](CKeyValueTable& t) { return t.Set(T("b"), nullptr, 7); }, 1,
-         {"b=(null)/7", "a=2/0", "A=u/0"}},
-        {"null key adds nothing", [](CKeyValueTable& t) { return t.Add(nullptr, T("v"), 0); }, 3,
-         {"b=(null)/7", "a=2/0", "A=u/0"}},
-        {"remove at count", [](CKeyValueTable& t) { return t.RemoveAt(3); }, 0, {"b=(null)/7", "a=2/0", "A=u/0"}},
-        {"remove at 0 shifts down", [](CKeyValueTable& t) { return t.RemoveAt(0); }, 1, {"a=2/0", "A=u/0"}},
-        {"get at -1", [](CKeyValueTable& t) { return t.GetAt(-1, nullptr, nullptr, nullptr); }, 0,
-         {"a=2/0", "A=u/0"}},
+    typedef CKeyValueTable Table;
+    const struct { const char* name; int (*call)(Table&); int result; const char* after; } steps[] = {
+        {"add of a present key", [](Table& t) { return t.Add(T("a"), T("2"), 0); }, 3, "a=1/0 b=x/0 a=2/0"},
+        {"set", [](Table& t) { return t.Set(T("a"), T("9"), 5); }, 1, "a=9/5 b=x/0 a=2/0"},
+        {"set of other case", [](Table& t) { return t.Set(T("A"), T("u"), 0); }, 4, "a=9/5 b=x/0 a=2/0 A=u/0"},
+        {"remove of other case", [](Table& t) { return t.Remove(T("B")); }, 0, "a=9/5 b=x/0 a=2/0 A=u/0"},
+        {"remove", [](Table& t) { return t.Remove(T("a")); }, 1, "b=x/0 a=2/0 A=u/0"},
+        {"set to null", [](Table& t) { return t.Set(T("b"), nullptr, 7); }, 1, "b=(null)/7 a=2/0 A=u/0"},
+        {"add of a null key", [](Table& t) { return t.Add(nullptr, T("v"), 0); }, 3, "b=(null)/7 a=2/0 A=u/0"},
+        {"remove at the count", [](Table& t) { return t.RemoveAt(3); }, 0, "b=(null)/7 a=2/0 A=u/0"},
+        {"remove at 0", [](Table& t) { return t.RemoveAt(0); }, 1, "a=2/0 A=u/0"},
+        {"get at -1", [](Table& t) { return t.GetAt(-1, nullptr, nullptr, nullptr); }, 0, "a=2/0 A=u/0"},
     };
     CKeyValueTable table;
     table.Add(T("a"), T("1"), 0);
     table.Add(T("b"), T("x"), 0);
-    for (const Step& step : steps) {
-        SCOPED_TRACE(step.name);
-        EXPECT_EQ(step.action(table), step.result);
-        EXPECT_EQ(Entries(table), step.after);
+    for (const auto& step : steps) {
+        EXPECT_EQ(step.call(table), step.result) << step.name;
+        EXPECT_EQ(Entries(table), step.after) << step.name;
     }
 }
 
-TEST(KeyValueTable, CursorIsNotAdjustedByRemovals)
-{
-    CKeyValueTable table;
-    for (const WCHAR* key : {T("a"), T("b"), T("c")}) {
-        table.Add(key, nullptr, 0);
+// Numbers as 32-bit little-endian; a text as its length and, unless empty, its characters and NUL.
+struct StreamBuilder {
+    Bytes bytes;
+    StreamBuilder& Int(uint32_t v)
+    {
+        bytes.insert(bytes.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
+        return *this;
     }
-    const WCHAR* key = nullptr;
-    ASSERT_EQ(table.GetNext(&key, nullptr, nullptr), 1);
-    table.Remove(T("a"));
-    ASSERT_EQ(table.GetNext(&key, nullptr, nullptr), 1);
-    EXPECT_EQ(kvortest::U8(key), "c") << "index 1 now holds c";
-    EXPECT_EQ(table.GetNext(&key, nullptr, nullptr), 0);
-}
-
-// A table class of its own, so that TakeAll must copy instead of moving.
-class CTaggedTable : public CKeyValueTable {
-public:
-    CTaggedTable() { AppendClassId(42); }
+    StreamBuilder& Chars(const std::string& text)
+    {
+        for (char c : text) {
+            bytes.insert(bytes.end(), {static_cast<unsigned char>(c), 0});
+        }
+        return *this;
+    }
+    StreamBuilder& Text(const std::string& text)
+    {
+        return text.empty() ? Int(0) : Int(static_cast<uint32_t>(text.size())).Chars(text + '\0');
+    }
 };
 
-TEST(KeyValueTable, TakeAllMovesFromItsOwnClassAndCopiesFromOthers)
+TEST(KeyValueStream, SaveToWritesCountThenKeyValueAndDataPerEntryAndLoadFromReadsThemBack)
 {
-    CKeyValueTable plain;
-    CTaggedTable tagged;
-    for (CKeyValueTable* source : {static_cast<CKeyValueTable*>(&plain), static_cast<CKeyValueTable*>(&tagged)}) {
-        const bool moves = source == &plain;
-        SCOPED_TRACE(moves ? "same class" : "other class");
-        source->Add(T("x"), T("1"), 1);
-        source->Add(T("y"), nullptr, 2);
-        const WCHAR* sourceKey = nullptr;
-        source->GetAt(0, &sourceKey, nullptr, nullptr);
-        CKeyValueTable target;
-        target.Add(T("t"), T("0"), 0);
+    CKeyValueTable table;
+    table.Add(T("a"), T("bc"), 0);
+    MemoryStream one;
+    table.SaveTo(&one);
+    EXPECT_EQ(one.bytes, (Bytes{0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x61, 0x00, 0x00, 0x00, 0x02,
+                                0x00, 0x00, 0x00, 0x62, 0x00, 0x63, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));
+    table.Add(T("k"), nullptr, 0x01020304);
+    table.Add(T("e"), T(""), 0);
+    MemoryStream three;
+    table.SaveTo(&three);
+    EXPECT_EQ(three.bytes, StreamBuilder().Int(3).Text("a").Text("bc").Int(0).Text("k").Text("").Int(0x01020304)
+                               .Text("e").Text("").Int(0).bytes);
+    CKeyValueTable copy;
+    copy.Add(T("stale"), nullptr, 0);
+    copy.LoadFrom(&three);
+    EXPECT_EQ(Entries(copy), "a=bc/0 k=/16909060 e=/0") << "a null value reads back empty";
+}
 
-        EXPECT_EQ(target.TakeAll(source), 2);
-        EXPECT_EQ(source->GetCount(), 0);
-        EXPECT_EQ(Entries(target), (Lines{"t=0/0", "x=1/1", "y=(null)/2"}));
-        const WCHAR* takenKey = nullptr;
-        target.GetAt(1, &takenKey, nullptr, nullptr);
-        EXPECT_EQ(takenKey == sourceKey, moves);
-        EXPECT_EQ(source->Add(T("z"), nullptr, 0), 1) << "the source stays usable";
-        EXPECT_EQ(target.TakeAll(&target), 0) << "from itself";
+// Streams that are cut or corrupt load the records read whole before the
+// fault and nothing invented after it.
+TEST(KeyValueStream, MalformedStreamsLoadOnlyWholeRecords)
+{
+    const struct { const char* name; Bytes bytes; std::string loaded; } cases[] = {
+        {"empty stream", {}, ""},
+        {"cut inside the count", {0x01, 0x00}, ""},
+        {"negative count", StreamBuilder().Int(0xFFFFFFFF).Text("a").Text("b").Int(0).bytes, ""},
+        {"second record cut", StreamBuilder().Int(2).Text("a").Text("1").Int(5).Text("b").bytes, "a=1/5"},
+        {"huge count over one record", StreamBuilder().Int(0x7FFFFFFF).Text("a").Text("").Int(0).bytes, "a=/0"},
+        {"key of 259 characters", StreamBuilder().Int(1).Text(std::string(259, 'k')).Text("v").Int(0).bytes,
+         std::string(259, 'k') + "=v/0"},
+        {"key of 260 characters",
+         StreamBuilder().Int(2).Text("ok").Text("v").Int(1).Text(std::string(260, 'k')).Text("v").Int(0).bytes,
+         "ok=v/1"},
+        {"huge text length", StreamBuilder().Int(1).Int(0xFFFFFFFF).bytes, ""},
+        {"terminator overwritten", StreamBuilder().Int(1).Int(2).Chars("abc").Text("v").Int(0).bytes, "ab=v/0"},
+        {"cut inside the characters", StreamBuilder().Int(1).Int(3).Chars("a").bytes, ""},
+    };
+    for (const auto& c : cases) {
+        CKeyValueTable table;
+        table.Add(T("stale"), nullptr, 0);
+        MemoryStream stream(c.bytes);
+        table.LoadFrom(&stream);
+        EXPECT_EQ(Entries(table), c.loaded) << c.name;
     }
 }
 
-TEST(KeyValueTable, MoveAllFromGrowsBeyondTheCapacity)
+// Threads add (a Set of a new key), replace and remove their own keys in one
+// table at once, through several growths of its array. Each call is atomic,
+// so nothing may be lost, doubled or torn.
+TEST(KeyValueTableConcurrency, SetAndRemoveFromFourThreadsLoseNothing)
 {
-    CKeyValueTable source;
-    CKeyValueTable target;
-    for (int i = 0; i < 60; ++i) {
-        source.Add(W("s" + std::to_string(i)).c_str(), nullptr, 0);
-        target.Add(W("t" + std::to_string(i)).c_str(), nullptr, 0);
+    CKeyValueTable table;
+    std::atomic<int> ready{0};
+    std::vector<std::thread> threads;
+    std::multiset<std::string> expected, seen;
+    for (int t = 0; t < 4; ++t) {
+        for (int i = 0; i < 1000; i += 2) {
+            expected.insert("k" + std::to_string(t) + "-" + std::to_string(i) + "=set/" + std::to_string(i));
+        }
+        threads.emplace_back([&table, &ready, t] {
+            for (++ready; ready.load() < 4;) {
+                std::this_thread::yield(); // all start together, so that the calls really overlap
+            }
+            for (int i = 0; i < 1000; ++i) {
+                const WString key = W("k" + std::to_string(t) + "-" + std::to_string(i));
+                table.Set(key.c_str(), T("added"), 0);
+                table.Set(key.c_str(), T("set"), static_cast<uint32_t>(i));
+                if (i % 2 == 1) {
+                    table.Remove(key.c_str());
+                }
+            }
+        });
     }
-    EXPECT_EQ(target.MoveAllFrom(&source), 60);
-    const WCHAR* key = nullptr;
-    ASSERT_EQ(target.GetAt(119, &key, nullptr, nullptr), 1);
-    EXPECT_EQ(kvortest::U8(key), "s59");
-    EXPECT_EQ(target.Add(T("more"), nullptr, 0), 121);
+    for (std::thread& thread : threads) {
+        thread.join();
+    }
+    std::istringstream entries(Entries(table));
+    for (std::string entry; entries >> entry;) {
+        seen.insert(entry);
+    }
+    EXPECT_TRUE(seen == expected) << seen.size() << " entries, " << expected.size() << " expected";
+}
+
+// The growth of a table under refused allocations is swept with whole operations.
+TEST(KeyValueTableAllocation, SetKeepsTheOldValueWhenItsCopyIsRefused)
+{
+    const long before = LiveBlocks();
+    {
+        CKeyValueTable table;
+        table.Add(T("k"), T("old"), 1);
+        int32_t result = -1;
+        const long allocations = SweepAllocationFailures(
+            [&] { result = table.Set(T("k"), T("new"), 2); },
+            [&](long nth) {
+                EXPECT_EQ(result, 1) << nth;
+                EXPECT_EQ(Entries(table), nth == 1 ? "k=old/2" : "k=new/2") << nth;
+                table.Set(T("k"), T("old"), 1);
+            });
+        EXPECT_EQ(allocations, 1);
+    }
+    EXPECT_EQ(LiveBlocks(), before);
 }
 
 } // namespace
