@@ -28,8 +28,8 @@ TEST(DebLogWithoutLogger, CallsDoNothingButRegistrationReportsTheFailure)
         .join();
     EXPECT_EQ(0u, other);
     EXPECT_EQ(0u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), kFile, 31));
-    EXPECT_EQ(std::vector<std::string>{"[C:\\src\\parser\\XMLParser.cpp#31][12][kvorXMLParser]Initialize DebLog Failed ! "},
-              debug.Lines());
+    const std::string failed = "[C:\\src\\parser\\XMLParser.cpp#31][12][kvorXMLParser]Initialize DebLog Failed ! ";
+    EXPECT_EQ(std::vector<std::string>{failed}, debug.Lines());
 }
 
 TEST_F(LoggerTest, EntryLineShowsSeverityZoneThreadSourceAndMessage)
@@ -43,14 +43,9 @@ TEST_F(LoggerTest, EntryLineShowsSeverityZoneThreadSourceAndMessage)
                                  ERROR_FILE_NOT_FOUND, 0, systemText, 1025, nullptr));
     const std::string thread = std::to_string(GetCurrentThreadId());
     const WString longText(1500, KVOR_TEXT('x'));
-    const struct {
-        const char* name;
-        uint32_t zone, severity, systemError;
-        const WCHAR* file;
-        const WCHAR* message;
-        const char* letter;
-        std::string expected; // after "[A][letter][title]"
-    } cases[] = {
+    // expected: the line after "[A][letter][title]".
+    const struct { const char* name; uint32_t zone, severity, systemError; const WCHAR *file, *message;
+                   const char* letter; std::string expected; } cases[] = {
         {"plain", 12, 3, 0, nullptr, KVOR_TEXT("m 5"), "E", "[kvorXMLP]m 5"},
         {"thread id", 13, 3, 0, nullptr, KVOR_TEXT("m"), "E", "[Threaded][" + thread + "]m"},
         {"source file", 12, 3, 0, kFile, KVOR_TEXT("m"), "E", "[kvorXMLP]XMLParser.cpp#42;m"},
@@ -58,7 +53,7 @@ TEST_F(LoggerTest, EntryLineShowsSeverityZoneThreadSourceAndMessage)
          "[Threaded][" + thread + "]XMLParser.cpp#42;m"},
         {"unregistered zone", 20, 3, 0, nullptr, KVOR_TEXT("m"), "E", "[]m"},
         {"zone beyond the table", 200, 3, 0, nullptr, KVOR_TEXT("m"), "E", "[]m"},
-        {"file name without directory", 12, 3, 0, KVOR_TEXT("File.cpp"), KVOR_TEXT("m"), "E", "[kvorXMLP]File.cpp#42;m"},
+        {"file without directory", 12, 3, 0, KVOR_TEXT("File.cpp"), KVOR_TEXT("m"), "E", "[kvorXMLP]File.cpp#42;m"},
         {"empty file name", 12, 3, 0, KVOR_TEXT(""), KVOR_TEXT("m"), "E", "[kvorXMLP]#42;m"},
         {"path ending in a backslash", 12, 3, 0, KVOR_TEXT("dir\\"), KVOR_TEXT("m"), "E", "[kvorXMLP]#42;m"},
         {"severity 0", 12, 0, 0, nullptr, KVOR_TEXT("m"), "R", "[kvorXMLP]m"},
@@ -85,12 +80,9 @@ TEST_F(LoggerTest, EntryLineShowsSeverityZoneThreadSourceAndMessage)
 
 TEST_F(LoggerTest, ZoneEnabledAnswersByThresholdOutputTypeAndOutputEnable)
 {
-    const struct {
-        const char* name;
-        unsigned outputType, outputEnable;
-        int zoneSeverity; // -1: no value; the global 3 applies
-        uint32_t zone, severity, expected;
-    } cases[] = {
+    // zoneSeverity -1: no value; the global 3 applies.
+    const struct { const char* name; unsigned outputType, outputEnable; int zoneSeverity; uint32_t zone, severity, on; }
+    cases[] = {
         {"below global threshold", 1, 1, -1, 12, 2, 0}, {"at global threshold", 1, 1, -1, 12, 3, 1},
         {"zone threshold 0 lets trace through", 1, 1, 0, 12, 0, 1}, {"zone threshold 4", 1, 1, 4, 12, 3, 0},
         {"unregistered zone", 1, 1, -1, 11, 4, 0}, {"zone 128", 1, 1, -1, 128, 4, 0},
@@ -108,7 +100,7 @@ TEST_F(LoggerTest, ZoneEnabledAnswersByThresholdOutputTypeAndOutputEnable)
         DebLogger fresh;
         ASSERT_EQ(1u, fresh.Initialize());
         ASSERT_EQ(1u, fresh.RegisterZone(12, KVOR_TEXT("Probe"), kFile, 1));
-        EXPECT_EQ(c.expected, fresh.IsZoneEnabled(c.zone, c.severity));
+        EXPECT_EQ(c.on, fresh.IsZoneEnabled(c.zone, c.severity));
     }
 }
 

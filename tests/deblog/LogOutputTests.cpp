@@ -67,19 +67,10 @@ TEST(LoggerClock, OffsetTurnsTheTickCountIntoTheTimeOfDay)
     EXPECT_EQ(0, wrapped.hour + wrapped.minute + wrapped.second + wrapped.millisecond);
 }
 
-// Log file text after its byte-order mark, as ASCII.
-std::string Decoded(const std::vector<unsigned char>& bytes)
-{
-    std::string text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        text += static_cast<char>(bytes[i] | (bytes[i + 1] << 8));
-    }
-    return text;
-}
-
 class LogFile : public LoggerTest {
 protected:
-    std::string Path() const { return m_dir.File("device/DebLogger/" + U8(DebLogger::GetExeFileTitle()) + ".log"); }
+    const std::string m_title = U8(DebLogger::GetExeFileTitle());
+    const std::string m_path = m_dir.File("device/DebLogger/" + m_title + ".log");
 };
 
 TEST_F(LogFile, HoldsMarkHeaderWithoutVersionAndEntriesOnly)
@@ -95,24 +86,26 @@ TEST_F(LogFile, HoldsMarkHeaderWithoutVersionAndEntriesOnly)
     logger.reset(); // flushes and closes, as the library's unload does
     kvor::testing::ReplaceLogger(nullptr);
 
-    const std::vector<unsigned char> bytes = ReadBytes(Path());
+    const std::vector<unsigned char> bytes = ReadBytes(m_path);
     ASSERT_GE(bytes.size(), 2u);
     EXPECT_EQ(0xFF, bytes[0]);
     EXPECT_EQ(0xFE, bytes[1]);
-    const std::string title = U8(DebLogger::GetExeFileTitle());
-    const std::string text = Decoded(bytes);
-    const std::string entry = "[A][E][" + title + "][kvorXMLP]";
+    std::string text; // ASCII after the mark
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        text += static_cast<char>(bytes[i] | (bytes[i + 1] << 8));
+    }
+    const std::string entry = "[A][E][" + m_title + "][kvorXMLP]";
     ASSERT_GE(text.size(), 9u) << "[hh:mm:ss";
-    EXPECT_EQ("][" + title + ".exe]\r\n" + entry + "one\n" + entry + "two\n", text.substr(9));
+    EXPECT_EQ("][" + m_title + ".exe]\r\n" + entry + "one\n" + entry + "two\n", text.substr(9));
 }
 
 TEST_F(LogFile, ThatCannotBeOpenedFailsTheStart)
 {
     SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", 2);
-    std::filesystem::create_directories(Path()); // a folder where the file should be
+    std::filesystem::create_directories(m_path); // a folder where the file should be
     DebLogger fresh;
     EXPECT_EQ(0u, fresh.Initialize());
-    const std::string path = "\\DebLogger\\" + U8(DebLogger::GetExeFileTitle()) + ".log";
+    const std::string path = "\\DebLogger\\" + m_title + ".log";
     std::vector<std::string> messages;
     for (const std::string& line : debug.Lines()) {
         if (!line.empty()) { // these messages end in a line feed of their own

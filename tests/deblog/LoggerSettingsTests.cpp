@@ -30,10 +30,7 @@ TEST_F(LoggerTest, ExistingKeysAreReadNotRewritten)
 
 TEST_F(LoggerTest, OnlyFourByteDwordValuesCount)
 {
-    const struct {
-        const char* line;
-        uint16_t expected;
-    } cases[] = {
+    const struct { const char* line; uint16_t expected; } cases[] = {
         {"dword:00000002", 2}, {"dword:00010002", 2}, // the setting keeps the low 16 bits
         {"\"2\"", 1},          {"hex:02,00,00,00", 1}, {"dword:2", 1},
     };
@@ -58,12 +55,7 @@ TEST_F(LoggerTest, RegisterZoneRefusesWithOneLineEach)
     WriteText(Key("SOFTWARE/KVOR/DebLogger/Zone/Blocked"), ""); // a file where the key would be
     ASSERT_EQ(1u, logger->RegisterZone(12, KVOR_TEXT("Present"), kFile, 1));
 
-    const struct {
-        uint32_t zone;
-        const WCHAR* zoneName;
-        const WCHAR* file;
-        std::string expected; // the last line
-    } cases[] = {
+    const struct { uint32_t zone; const WCHAR *zoneName, *file; std::string line; } cases[] = {
         {20, nullptr, kFile, "[src\\Module.cpp#7][20][(null)]Zonename or Filename is NULL"},
         {20, KVOR_TEXT("Z"), nullptr, "[(null)#7][20][Z]Zonename or Filename is NULL"},
         {128, KVOR_TEXT("Z"), kFile, "[src\\Module.cpp#7][128][Z]DebLog ZONEID exceed MAX_ZONE_ID"},
@@ -76,12 +68,12 @@ TEST_F(LoggerTest, RegisterZoneRefusesWithOneLineEach)
          "[src\\Module.cpp#7][20][StringOutputEnable]Read zone setting unsuccessfully"},
     };
     for (const auto& c : cases) {
-        SCOPED_TRACE(c.expected);
+        SCOPED_TRACE(c.line);
         debug.Clear();
         EXPECT_EQ(0u, logger->RegisterZone(c.zone, c.zoneName, c.file, 7));
         const std::vector<std::string> lines = debug.Lines();
         ASSERT_FALSE(lines.empty());
-        EXPECT_EQ(c.expected, lines.back());
+        EXPECT_EQ(c.line, lines.back());
         EXPECT_EQ(0u, DebLogIsZoneEnabled(20, 4));
         EXPECT_EQ("Present", U8(logger->GetZone(12).name));
     }
