@@ -1,10 +1,11 @@
-// Whole operations with their 1st, 2nd, ... n-th allocation refused in
-// turn, until one runs without a refusal: loading, reading through the
-// parser object, reloading, and a table move that must grow.
-// Each refused run must end in an outcome the operation allows for a
-// missing block, with nothing leaked. Single steps (a save, a grown Add,
-// FindOrAddChild) are swept by the document model's own tests.
+// Operations with their 1st, 2nd, ... n-th allocation refused in turn,
+// until one runs without a refusal: loading, saving, reading through the
+// parser object, reloading, adding a child and growing a table. Each refused
+// run must end in an outcome the operation allows for a missing block, with
+// nothing leaked.
+#include <algorithm>
 #include <array>
+#include <cstdio>
 #include <functional>
 #include <memory>
 #include <string>
@@ -152,6 +153,89 @@ INSTANTIATE_TEST_SUITE_P(
                       Document{"TableGrowsWhileLoading", ManyAttributes(), false}),
     [](const ::testing::TestParamInfo<Document>& info) { return std::string(info.param.name); });
 
+// The lines of a saved ASCII document after its byte-order mark; none when
+// the file is missing or has no mark.
+std::vector<std::string> SavedLines(const std::string& path)
+{
+    std::vector<std::string> lines;
+    const std::vector<unsigned char> bytes = FileExists(path) ? ReadBytes(path) : std::vector<unsigned char>();
+    std::string line;
+    for (size_t i = 2; bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE && i + 1 < bytes.size(); i += 2) {
+        line.push_back(static_cast<char>(bytes[i]));
+        if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) {
+            lines.push_back(line.substr(0, line.size() - 2));
+            line.clear();
+        }
+    }
+    EXPECT_TRUE(line.empty()) << path << " ends inside a line";
+    return lines;
+}
+
+// got is clean less one line, or less one element's lines from its start
+// tag down to its own end tag.
+bool LacksOneElementOrLine(const std::vector<std::string>& clean, const std::vector<std::string>& got)
+{
+    const size_t removed = clean.size() - got.size();
+    for (size_t start = 0; got.size() < clean.size() && start <= got.size(); ++start) {
+        const auto split = got.begin() + static_cast<long>(start);
+        if (!std::equal(got.begin(), split, clean.begin()) ||
+            !std::equal(split, got.end(), clean.begin() + static_cast<long>(start + removed))) {
+            continue;
+        }
+        const std::string& first = clean[start];
+        const size_t indent = first.find_first_not_of(' ');
+        const std::string name = first.substr(indent + 1, first.find_first_of(" >", indent) - indent - 1);
+        const bool element = first.compare(indent, 1, "<") == 0 && first.compare(indent, 2, "</") != 0 &&
+                             clean[start + removed - 1] == std::string(indent, ' ') + "</" + name + ">";
+        if (removed == 1 || element) {
+            return true;
+        }
+    }
+    return false;
+}
+
+TEST(SaveSweep, EveryRefusalLosesAtMostOneElementOrLineAndLeavesTheTree)
+{
+    TempDir dir;
+    const std::string target = dir.File("saved.xml");
+    WriteText(dir.File("source.xml"), kDeviceUi);
+    const WString targetPath = W(target);
+    IXmlNode* root = nullptr;
+    ASSERT_EQ(1u, CJXMLNode::CreateRootNodeFromFile(W(dir.File("source.xml")).c_str(), &root));
+    const NodeSnapshot tree = SnapshotOf(root);
+    ASSERT_EQ(1u, root->SaveToFile(targetPath.c_str()));
+    const std::vector<std::string> clean = SavedLines(target);
+    ASSERT_EQ(12u, clean.size());
+
+    uint32_t result = 0;
+    long live = 0;
+    int shortFiles = 0, refusedFiles = 0;
+    const long allocations = SweepAllocationFailures(
+        [&] {
+            std::remove(target.c_str());
+            live = LiveBlocks();
+            result = root->SaveToFile(targetPath.c_str());
+        },
+        [&](long nth) {
+            {
+                const std::vector<std::string> lines = SavedLines(target);
+                EXPECT_TRUE(nth != 0 || (result == 1 && lines == clean)) << "the clean save";
+                EXPECT_TRUE(result == 1 || lines.empty()) << nth << ": the file was not created, yet holds lines";
+                EXPECT_TRUE(result == 0 || lines == clean || LacksOneElementOrLine(clean, lines))
+                    << nth << ": " << lines.size() << " lines";
+                EXPECT_TRUE(SnapshotOf(root) == tree) << nth << ": saving changed the tree";
+                refusedFiles += result == 0 ? 1 : 0;
+                shortFiles += result == 1 && lines != clean ? 1 : 0;
+            }
+            EXPECT_EQ(live, LiveBlocks()) << "allocation " << nth << " refused: blocks leaked";
+        });
+    // Every line buffer and every line's copy was refused once; opening the
+    // file too where the system allocates its file objects in the process.
+    EXPECT_GT(shortFiles, static_cast<int>(clean.size()));
+    EXPECT_EQ(allocations, shortFiles + refusedFiles);
+    delete root;
+}
+
 class QuerySweep : public ::testing::Test {
 protected:
     void SetUp() override
@@ -255,6 +339,73 @@ void Fill(CKeyValueTable& table, int first, int count)
     for (int index = first; index < first + count; ++index) {
         table.Add(W("k" + std::to_string(index)).c_str(), KVOR_TEXT("v"), static_cast<uint32_t>(index));
     }
+}
+
+TEST(ModelSweep, FindOrAddChildAddsOneUsableChildOrNothing)
+{
+    CJXMLNode parent(KVOR_TEXT("r"));
+    parent.AddChild(kvor::New<CJXMLNode>(KVOR_TEXT("a")));
+    const NodeSnapshot before = NodeInspector::Snapshot(parent);
+    IXmlNode* const sentinel = &parent; // a refusal must leave it
+    IXmlNode* out = nullptr;
+    uint32_t result = 0;
+    long live = 0;
+    int refused = 0;
+    SweepAllocationFailures(
+        [&] {
+            live = LiveBlocks();
+            out = sentinel;
+            result = parent.FindOrAddChild(KVOR_TEXT("c"), &out);
+        },
+        [&](long nth) {
+            if (result == 0) {
+                EXPECT_NE(0, nth);
+                EXPECT_EQ(sentinel, out) << nth;
+                EXPECT_TRUE(NodeInspector::Snapshot(parent) == before) << nth;
+                ++refused;
+            } else { // added: the new child is usable, attributes included
+                ASSERT_EQ(1u, result) << nth;
+                EXPECT_EQ(2u, NodeInspector::Snapshot(parent).children.size()) << nth;
+                out->SetAttrString(KVOR_TEXT("k"), KVOR_TEXT("v"));
+                EXPECT_EQ("v", U8(out->GetAttrString(KVOR_TEXT("k"), nullptr))) << nth;
+                ASSERT_EQ(1u, parent.RemoveChild(out));
+                delete out;
+            }
+            EXPECT_EQ(live, LiveBlocks()) << nth << ": blocks leaked";
+        });
+    EXPECT_GT(refused, 1); // the node, its entry array, its link
+}
+
+TEST(TableSweep, AddPastCapacityKeepsEveryEntryWhateverIsRefused)
+{
+    const int full = CKeyValueTable::kInitialCapacity;
+    std::unique_ptr<CKeyValueTable> table;
+    const auto reset = [&] {
+        table = std::make_unique<CKeyValueTable>();
+        Fill(*table, 0, full);
+    };
+    reset();
+    int32_t result = 0;
+    long live = 0;
+    std::vector<std::string> outcomes;
+    SweepAllocationFailures(
+        [&] {
+            live = LiveBlocks();
+            result = table->Add(KVOR_TEXT("new"), KVOR_TEXT("v"), 1);
+        },
+        [&](long nth) {
+            EXPECT_TRUE(result == full + 1 || live == LiveBlocks()) << nth << ": blocks leaked";
+            const WCHAR* old = nullptr;
+            const WCHAR* key = nullptr;
+            const WCHAR* value = nullptr;
+            table->GetAt(full - 1, &old, nullptr, nullptr);
+            table->GetAt(full, &key, &value, nullptr);
+            EXPECT_EQ("k" + std::to_string(full - 1), U8(old)) << nth;
+            outcomes.push_back(std::to_string(result) + " " + U8(key) + "=" + U8(value));
+            reset();
+        });
+    // Growth refused; key copy refused; value copy refused, stored null; clean.
+    EXPECT_EQ((std::vector<std::string>{"0 (null)=(null)", "64 (null)=(null)", "65 new=(null)", "65 new=v"}), outcomes);
 }
 
 TEST(TableSweep, TakeAllThatMustGrowMovesEverythingOrNothing)
