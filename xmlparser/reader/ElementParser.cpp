@@ -23,7 +23,7 @@ bool IsQuote(WCHAR c)
 CJXMLNode::CJXMLNode(XmlCursor& cursor, int32_t& success) : CJXMLNode(cursor, success, 1) {}
 
 CJXMLNode::CJXMLNode(XmlCursor& cursor, int32_t& success, int32_t depth)
-    : m_childCursor(nullptr), m_name{}, m_content(nullptr)
+    : m_childCursor(nullptr), m_content(nullptr) // the name is filled by the start tag
 {
     InitializeEmpty();
     Parse(cursor, success, depth);

@@ -1,88 +1,88 @@
 #include "XmlCursor.h"
 
-#include "WhiteSpace.h"
+#include <cstring>
+
 #include "WideString.h"
 
 namespace {
 
-bool EndsName(WCHAR c)
+// The ASCII characters below 64 that end a token, one bit each.
+constexpr uint64_t Bit(unsigned c)
 {
-    switch (c) {
-    case KVOR_TEXT('='):
-    case KVOR_TEXT('"'):
-    case KVOR_TEXT('/'):
-    case KVOR_TEXT('<'):
-    case KVOR_TEXT('>'):
-    case KVOR_TEXT('?'):
-    case KVOR_TEXT('\''):
-        return true;
-    default:
-        return kvor::IsWhiteSpace(c);
-    }
+    return uint64_t{1} << c;
 }
+constexpr uint64_t kValueEnds = Bit('"') | Bit('\'') | Bit('<') | Bit('>');
+constexpr uint64_t kNameEnds = kValueEnds | Bit('=') | Bit('/') | Bit('?') | Bit(' ') | Bit('\t') |
+                               Bit('\n') | Bit('\v') | Bit('\f') | Bit('\r');
 
-// White space, "=", "/" and "?" belong to a value.
-bool EndsValue(WCHAR c)
-{
-    return c == KVOR_TEXT('"') || c == KVOR_TEXT('<') || c == KVOR_TEXT('>') || c == KVOR_TEXT('\'');
-}
+// White space, "=", the quotes, "/", "<", ">" and "?".
+struct EndsName {
+    bool operator()(WCHAR c) const
+    {
+        if (c < 64) {
+            return ((kNameEnds >> c) & 1) != 0;
+        }
+        return c >= 0x80 && kvor::IsWhiteSpace(c);
+    }
+};
+
+// The quotes, "<" and ">"; white space, "=", "/" and "?" belong to a value.
+struct EndsValue {
+    bool operator()(WCHAR c) const { return c < 64 && ((kValueEnds >> c) & 1) != 0; }
+};
 
 } // namespace
-
-WCHAR XmlCursor::NextNonSpace()
-{
-    while (m_position < m_length) {
-        const WCHAR c = m_text[m_position++];
-        if (!kvor::IsWhiteSpace(c)) {
-            return c;
-        }
-    }
-    return 0;
-}
 
 int32_t XmlCursor::ReadName(WCHAR* out, int32_t size)
 {
     if (NextNonSpace() != 0) {
         --m_position; // stand on the first character of the name
     }
-    return ReadToken(out, size, EndsName);
+    return ReadToken(out, size, EndsName());
 }
 
 int32_t XmlCursor::ReadValue(WCHAR* out, int32_t size)
 {
-    return ReadToken(out, size, EndsValue);
+    return ReadToken(out, size, EndsValue());
 }
 
-int32_t XmlCursor::ReadToken(WCHAR* out, int32_t size, bool (*isTerminator)(WCHAR))
+template <typename Terminator>
+int32_t XmlCursor::ReadToken(WCHAR* out, int32_t size, Terminator isTerminator)
 {
-    WCHAR token[kTokenLimit];
+    // Up to 260 characters are looked at. The one that ends the token - a
+    // terminator, or the 260th - is given back: it stays ahead of the cursor.
+    const WCHAR* const start = m_text + m_position;
+    const int32_t available = m_length - m_position;
+    const int32_t limit = available < kTokenLimit ? available : kTokenLimit;
     int32_t count = 0;
-    bool giveBack = false;
-    for (;;) {
-        if (count == kTokenLimit) {
-            giveBack = true; // the 260th character is the next token's
-            break;
-        }
-        if (m_position >= m_length) {
-            break;
-        }
-        const WCHAR c = m_text[m_position++];
-        token[count++] = c;
-        if (isTerminator(c)) {
-            giveBack = true;
-            break;
-        }
+    while (count < limit && !isTerminator(start[count])) {
+        ++count;
     }
-    if (giveBack) {
-        --m_position;
+    if (count == kTokenLimit) {
         --count;
     }
+    m_position += count;
+
+    WCHAR token[kTokenLimit];
+    std::memcpy(token, start, static_cast<size_t>(count) * sizeof(WCHAR));
     token[count] = 0;
 
     WideString trimmed(token);
     trimmed.Trim();
     if (out != nullptr) {
-        StringCchCopyW(out, static_cast<size_t>(size), trimmed.GetText());
+        CopyOut(out, size, trimmed.GetText(), trimmed.GetLength());
     }
     return trimmed.GetLength();
+}
+
+// What StringCchCopyW makes of it: cut to size - 1 characters, terminated.
+void XmlCursor::CopyOut(WCHAR* out, int32_t size, const WCHAR* text, int32_t length)
+{
+    if (size <= 0 || size > kTokenLimit) {
+        StringCchCopyW(out, static_cast<size_t>(size), text);
+        return;
+    }
+    const int32_t kept = length < size - 1 ? length : size - 1;
+    std::memcpy(out, text, static_cast<size_t>(kept) * sizeof(WCHAR));
+    out[kept] = 0;
 }

@@ -3,6 +3,7 @@
 #ifndef KVOR_XML_CURSOR_H
 #define KVOR_XML_CURSOR_H
 
+#include "WhiteSpace.h"
 #include "kvorPlatform.h"
 
 class XmlCursor {
@@ -15,7 +16,17 @@ public:
     virtual ~XmlCursor() {}
 
     // The next character that is not white space, consumed; 0 at the end.
-    WCHAR NextNonSpace();
+    // Inline: the element parser asks for nearly every character this way.
+    WCHAR NextNonSpace()
+    {
+        while (m_position < m_length) {
+            const WCHAR c = m_text[m_position++];
+            if (!kvor::IsWhiteSpace(c)) {
+                return c;
+            }
+        }
+        return 0;
+    }
     void SavePosition() { m_savedPosition = m_position; }
     void RestorePosition() { m_position = m_savedPosition; }
     // Back to a position taken earlier with GetPosition.
@@ -30,7 +41,9 @@ public:
     const WCHAR* GetText() const { return m_text; }
 
 private:
-    int32_t ReadToken(WCHAR* out, int32_t size, bool (*isTerminator)(WCHAR));
+    template <typename Terminator>
+    int32_t ReadToken(WCHAR* out, int32_t size, Terminator isTerminator);
+    static void CopyOut(WCHAR* out, int32_t size, const WCHAR* text, int32_t length);
 
     const WCHAR* m_text;
     int32_t m_length;
