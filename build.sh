@@ -13,20 +13,7 @@ PACKAGES=(cmake g++ make libgtest-dev googletest pkg-config)
 # The test command also fuzzes (clang's libFuzzer) and checks the client for leaks.
 TEST_PACKAGES=(clang libclang-rt-14-dev valgrind)
 
-ensure_packages() {
-    local missing=()
-    for package in "$@"; do
-        dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "build.sh: missing Debian packages: ${missing[*]} (run as root to install them)" >&2
-        exit 1
-    fi
-    echo "build.sh: installing ${missing[*]}" >&2
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
+source tools/packages.sh
 
 # configure_and_build FOLDER [cmake options...]
 configure_and_build() {

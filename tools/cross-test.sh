@@ -12,20 +12,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
-ensure_packages() {
-    local missing=()
-    for package in "$@"; do
-        dpkg -s "$package" >/dev/null 2>&1 || missing+=("$package")
-    done
-    [ ${#missing[@]} -eq 0 ] && return 0
-    if [ "$(id -u)" -ne 0 ]; then
-        echo "cross-test.sh: missing Debian packages: ${missing[*]} (run as root to install them)" >&2
-        exit 1
-    fi
-    echo "cross-test.sh: installing ${missing[*]}" >&2
-    apt-get update -qq
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
-}
+source tools/packages.sh
 
 # build_and_test FOLDER TOOLCHAIN
 build_and_test() {
