@@ -18,7 +18,9 @@ constexpr DWORD NegativeSeek = 131;
 
 class FileObject : public KernelObject {
 public:
-    explicit FileObject(int descriptor) : m_descriptor(descriptor) {}
+    static const Kind kKind = Kind::File;
+
+    explicit FileObject(int descriptor) : KernelObject(kKind), m_descriptor(descriptor) {}
     ~FileObject() override { close(m_descriptor); }
     FileObject(const FileObject&) = delete;
     FileObject& operator=(const FileObject&) = delete;
@@ -40,10 +42,7 @@ void FailWithErrno(int error)
 
 FileObject* AsFile(HANDLE handle)
 {
-    FileObject* file = nullptr;
-    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
-        file = dynamic_cast<FileObject*>(static_cast<KernelObject*>(handle));
-    }
+    FileObject* file = KernelObject::FromHandle<FileObject>(handle);
     if (file == nullptr) {
         FailWith(ERROR_INVALID_HANDLE);
     }

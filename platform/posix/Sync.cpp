@@ -29,7 +29,10 @@ timespec DeadlineAfter(DWORD milliseconds)
 
 class EventObject : public KernelObject {
 public:
-    EventObject(bool manualReset, bool signalled) : m_manualReset(manualReset), m_signalled(signalled)
+    static const Kind kKind = Kind::Event;
+
+    EventObject(bool manualReset, bool signalled)
+        : KernelObject(kKind), m_manualReset(manualReset), m_signalled(signalled)
     {
         pthread_condattr_t attributes;
         pthread_condattr_init(&attributes);
@@ -133,10 +136,7 @@ private:
 
 EventObject* AsEvent(HANDLE handle)
 {
-    EventObject* event = nullptr;
-    if (handle != nullptr && handle != INVALID_HANDLE_VALUE) {
-        event = dynamic_cast<EventObject*>(static_cast<KernelObject*>(handle));
-    }
+    EventObject* event = KernelObject::FromHandle<EventObject>(handle);
     if (event == nullptr) {
         SetLastError(ERROR_INVALID_HANDLE);
     }
