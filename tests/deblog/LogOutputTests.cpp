@@ -70,7 +70,7 @@ TEST(LoggerClock, OffsetTurnsTheTickCountIntoTheTimeOfDay)
 class LogFile : public LoggerTest {
 protected:
     const std::string m_title = U8(DebLogger::GetExeFileTitle());
-    const std::string m_path = m_dir.File("device/DebLogger/" + m_title + ".log");
+    const std::string m_path = device.LogFolder() + "/" + m_title + ".log";
 };
 
 TEST_F(LogFile, HoldsMarkHeaderWithoutVersionAndEntriesOnly)

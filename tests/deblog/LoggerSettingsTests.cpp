@@ -1,7 +1,6 @@
 // The logger's start from the registry and zone registration.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -22,7 +21,7 @@ TEST_F(LoggerTest, ExistingKeysAreReadNotRewritten)
     ASSERT_EQ(1u, fresh.Initialize());
     EXPECT_EQ(1, fresh.GetGlobalSetting().Severity);
     EXPECT_EQ(1, fresh.GetGlobalSetting().OutputType); // absent: the default stays
-    EXPECT_FALSE(FileExists(Key("SOFTWARE/KVOR/DebLogger/OutputType")));
+    EXPECT_EQ("", device.Value("SOFTWARE/KVOR/DebLogger", "OutputType"));
     EXPECT_EQ(3u, fresh.GetZone(1).OutputEnable);
     EXPECT_EQ(4, fresh.GetZone(1).severity);
     EXPECT_EQ(1, fresh.GetZone(2).severity); // no zone value: the global one
@@ -49,10 +48,10 @@ TEST_F(LoggerTest, OnlyFourByteDwordValuesCount)
 TEST_F(LoggerTest, RegisterZoneRefusesWithOneLineEach)
 {
     SetDword("SOFTWARE/KVOR/DebLogger/Zone/Present", "OutputEnable", 1);
-    std::filesystem::create_directories(Key("SOFTWARE/KVOR/DebLogger/Zone/NoOutputEnable"));
+    device.CreateKey("SOFTWARE/KVOR/DebLogger/Zone/NoOutputEnable");
     SetValue("SOFTWARE/KVOR/DebLogger/Zone/StringOutputEnable", "OutputEnable", "\"1\"");
     Start();
-    WriteText(Key("SOFTWARE/KVOR/DebLogger/Zone/Blocked"), ""); // a file where the key would be
+    device.BlockKey("SOFTWARE/KVOR/DebLogger/Zone/Blocked");
     ASSERT_EQ(1u, logger->RegisterZone(12, KVOR_TEXT("Present"), kFile, 1));
 
     const struct { uint32_t zone; const WCHAR *zoneName, *file; std::string line; } cases[] = {
@@ -86,8 +85,7 @@ TEST_F(LoggerTest, LongZoneNameIsCutInTheTableButNotInTheRegistry)
     ASSERT_EQ(1u, logger->RegisterZone(30, W(name).c_str(), kFile, 1));
     EXPECT_EQ(name.substr(0, 31), U8(logger->GetZone(30).name));
     EXPECT_EQ(name.substr(0, 8), U8(logger->GetZone(30).tag));
-    const std::vector<unsigned char> value = ReadBytes(Key("SOFTWARE/KVOR/DebLogger/Zone/" + name + "/OutputEnable"));
-    EXPECT_EQ("dword:00000001\n", std::string(value.begin(), value.end()));
+    EXPECT_EQ("dword:00000001", device.Value("SOFTWARE/KVOR/DebLogger/Zone/" + name, "OutputEnable"));
 }
 
 } // namespace
