@@ -385,7 +385,7 @@ TEST(LoggerScenario, TwoProcessesStartingAtOnceBothSucceed)
         const std::string base = first.Key("SOFTWARE/KVOR/DebLogger");
         for (const auto& entry : std::filesystem::recursive_directory_iterator(base)) {
             if (entry.is_regular_file()) {
-                files.insert(std::filesystem::relative(entry.path(), base).string());
+                files.insert(std::filesystem::relative(entry.path(), base).generic_string());
                 const std::vector<unsigned char> bytes = ReadBytes(entry.path().string());
                 const std::string line(bytes.begin(), bytes.end());
                 EXPECT_TRUE(std::regex_match(line, std::regex("dword:[0-9a-f]{8}\n"))) << entry.path();

@@ -26,14 +26,19 @@ LSTATUS KvorRegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR cla
                             REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
 LSTATUS KvorRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
 LSTATUS KvorRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+// A key the process created keeps other processes from opening keys until
+// it is closed, so that they never find it half filled.
+LSTATUS KvorRegCloseKey(HKEY key);
 #undef RegOpenKeyExW
 #undef RegCreateKeyExW
 #undef RegQueryValueExW
 #undef RegSetValueExW
+#undef RegCloseKey
 #define RegOpenKeyExW KvorRegOpenKeyExW
 #define RegCreateKeyExW KvorRegCreateKeyExW
 #define RegQueryValueExW KvorRegQueryValueExW
 #define RegSetValueExW KvorRegSetValueExW
+#define RegCloseKey KvorRegCloseKey
 
 // kvorPlatform.h names the results of the bounded string functions itself,
 // with the same values the system headers use.
