@@ -2,8 +2,8 @@
 # Builds kvorXMLParser and runs it.
 #   ./build.sh run    build, then run the command-line client on the shipped example
 #   ./build.sh test   build everything and run every test (also under AddressSanitizer
-#                     and UndefinedBehaviorSanitizer, and on 32-bit ARM under qemu-arm;
-#                     KVOR_CROSS="armhf win64" adds Windows under Wine, "none" neither)
+#                     and UndefinedBehaviorSanitizer, on 32-bit ARM under qemu-arm and
+#                     on Windows under Wine; KVOR_CROSS names the cross targets, "none" neither)
 # Missing Debian packages are installed when run as root.
 set -euo pipefail
 cd "$(dirname "$0")"
@@ -62,9 +62,8 @@ test)
     ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
     # The device's stand-ins (tools/cross-test.sh): 32-bit ARM under
     # qemu-arm and Windows under Wine. KVOR_CROSS names the ones to run
-    # ("armhf", "win64", both, or "none"); Windows joins the default once
-    # its whole suite passes.
-    cross=${KVOR_CROSS:-armhf}
+    # ("armhf", "win64", both, or "none").
+    cross=${KVOR_CROSS:-armhf win64}
     if [ "$cross" != none ]; then
         # shellcheck disable=SC2086
         tools/cross-test.sh $cross
