@@ -13,7 +13,7 @@ PACKAGES=(cmake g++ make libgtest-dev googletest pkg-config)
 # The test command also fuzzes (clang's libFuzzer) and checks the client for leaks.
 TEST_PACKAGES=(clang libclang-rt-14-dev valgrind)
 
-source tools/packages.sh
+source tools/build-common.sh
 
 # configure_and_build FOLDER [cmake options...]
 configure_and_build() {
@@ -21,11 +21,6 @@ configure_and_build() {
     shift
     cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
     cmake --build "$folder" -j "$JOBS"
-}
-
-run_tests() {
-    local folder=$1
-    ctest --test-dir "$folder" --output-on-failure -j "$JOBS" --timeout 600
 }
 
 # The command-line client over every example document under valgrind:
@@ -56,10 +51,13 @@ run)
     ;;
 test)
     ensure_packages "${PACKAGES[@]}" "${TEST_PACKAGES[@]}"
+    # Every ctest run of this command, native and cross, adds its counts here.
+    KVOR_TEST_TALLY=$(mktemp)
+    export KVOR_TEST_TALLY
     configure_and_build build -DKVOR_BUILD_TESTS=ON
-    run_tests build
+    run_ctest build
     configure_and_build build-sanitize -DKVOR_BUILD_TESTS=ON -DKVOR_SANITIZE=address,undefined
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_tests build-sanitize
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-sanitize
     # The device's stand-ins (tools/cross-test.sh): 32-bit ARM under
     # qemu-arm and Windows under Wine. KVOR_CROSS names the ones to run
     # ("armhf", "win64", both, or "none").
@@ -70,6 +68,9 @@ test)
     fi
     fuzz/run.sh 45
     check_client_leaks
+    awk '{ passed += $1; failed += $2; skipped += $3 }
+         END { printf "tests: %d passed, %d failed, %d skipped\n", passed, failed, skipped }' "$KVOR_TEST_TALLY"
+    rm -f "$KVOR_TEST_TALLY"
     ;;
 *)
     echo "usage: ./build.sh run | test" >&2

@@ -7,7 +7,7 @@ set -euo pipefail
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir="$source_dir/build-bench"
 cd "$source_dir"
-source tools/packages.sh
+source tools/build-common.sh
 packages="cmake g++ pkg-config libbenchmark-dev libpugixml-dev libtinyxml2-dev libexpat1-dev libxml2-dev"
 
 ensure_packages $packages

@@ -12,7 +12,7 @@ JOBS=$(nproc 2>/dev/null || echo 2)
 WINE=/usr/lib/wine/wine64
 WINESERVER=/usr/lib/wine/wineserver
 
-source tools/packages.sh
+source tools/build-common.sh
 
 # build_and_test FOLDER TOOLCHAIN
 build_and_test() {
@@ -20,7 +20,7 @@ build_and_test() {
     cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=RelWithDebInfo \
         -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/$toolchain" -DKVOR_BUILD_TOOLS=OFF >/dev/null
     cmake --build "$folder" -j "$JOBS"
-    ctest --test-dir "$folder" --output-on-failure -j "$JOBS" --timeout 600
+    run_ctest "$folder"
 }
 
 # A fresh Wine prefix for the run: its registry holds the device's
