@@ -443,15 +443,25 @@ LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const 
     return ERROR_SUCCESS;
 }
 
+// The folder of key and the names of the subkey path below it.
+LSTATUS ResolveKeyPath(HKEY key, LPCWSTR subKey, PHKEY result, std::string* folder, std::vector<std::string>* names)
+{
+    if (result == nullptr || !FolderOf(key, folder)) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    if (!SplitKeyPath(subKey, names)) {
+        return Fail(ERROR_INVALID_NAME);
+    }
+    return ERROR_SUCCESS;
+}
+
 LSTATUS OpenKey(HKEY key, LPCWSTR subKey, PHKEY result)
 {
     std::string folder;
     std::vector<std::string> names;
-    if (result == nullptr || !FolderOf(key, &folder)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    if (!SplitKeyPath(subKey, &names)) {
-        return Fail(ERROR_INVALID_NAME);
+    const LSTATUS resolved = ResolveKeyPath(key, subKey, result, &folder, &names);
+    if (resolved != ERROR_SUCCESS) {
+        return resolved;
     }
     g_creationLock.WaitForCreators(RegistryRoot());
     for (const std::string& name : names) {
@@ -469,11 +479,9 @@ LSTATUS CreateKey(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition)
 {
     std::string folder;
     std::vector<std::string> names;
-    if (result == nullptr || !FolderOf(key, &folder)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    if (!SplitKeyPath(subKey, &names)) {
-        return Fail(ERROR_INVALID_NAME);
+    const LSTATUS resolved = ResolveKeyPath(key, subKey, result, &folder, &names);
+    if (resolved != ERROR_SUCCESS) {
+        return resolved;
     }
     const std::string root = RegistryRoot();
     if (key == HKEY_LOCAL_MACHINE) {
