@@ -9,6 +9,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <new>
+#include <type_traits>
 #include <utility>
 
 #include "kvorWin32Api.h"
@@ -66,7 +67,8 @@ int swprintf(WCHAR* buffer, size_t count, const WCHAR* format, ...);
 // ---- Memory --------------------------------------------------------------
 
 // Every heap block of the library comes from Allocate and goes back through
-// Release (or delete, for objects made with New). A null result means the
+// Release (or delete, for objects made with New). Small blocks come from a
+// pool of chunks, larger ones from the system heap. A null result means the
 // allocator refused; an allocator may instead throw std::bad_alloc, which
 // only the parser factory expects.
 void* Allocate(size_t bytes);
@@ -82,19 +84,41 @@ T* AllocateArray(size_t count)
     return static_cast<T*>(Allocate(count * sizeof(T)));
 }
 
+// Gives the heap's empty chunks back to the system; the library's loader
+// glue calls it when the library is unloaded.
+void ReleaseSpareMemory() noexcept;
+
+class HeapObject;
+
 // A T constructed in memory from Allocate; null when refused. Destroy it
 // with delete (through a virtual destructor where it has one).
 template <typename T, typename... Args>
 T* New(Args&&... arguments)
 {
+    static_assert(std::is_base_of<HeapObject, T>::value, "delete of a T must reach Release");
     void* memory = Allocate(sizeof(T));
     return memory == nullptr ? nullptr : ::new (memory) T(std::forward<Args>(arguments)...);
 }
+
+// Base of the classes whose objects live on the library's heap and die by
+// delete, usually through a virtual destructor: new and delete of them go
+// through Allocate and Release. Objects of these classes must be made by
+// new (or New), never by the global operator new.
+class HeapObject {
+public:
+    static void* operator new(size_t bytes); // std::bad_alloc when refused
+    static void* operator new(size_t bytes, const std::nothrow_t&) noexcept { return Allocate(bytes); }
+    static void* operator new(size_t, void* place) noexcept { return place; }
+    static void operator delete(void* block) noexcept { Release(block); }
+    static void operator delete(void* block, const std::nothrow_t&) noexcept { Release(block); }
+    static void operator delete(void*, void*) noexcept {}
+};
 
 namespace testing {
 // Replaces the allocator behind Allocate (null restores the default).
 // A replacement either refuses (null, or std::bad_alloc) or forwards to
 // ::operator new(bytes, std::nothrow), so that Release and delete match.
+// While one is installed, every block comes from it, none from the pool.
 typedef void* (*AllocationHook)(size_t bytes);
 void SetAllocationHook(AllocationHook hook);
 } // namespace testing

@@ -4,9 +4,10 @@
 #ifndef KVOR_XML_PARSER_IMPL_H
 #define KVOR_XML_PARSER_IMPL_H
 
+#include "kvorPlatform.h"
 #include "kvorXMLParser.h"
 
-class CKvorXMLParser : public IXmlParser {
+class CKvorXMLParser : public IXmlParser, public kvor::HeapObject {
 public:
     CKvorXMLParser() : m_root(nullptr) {}
     ~CKvorXMLParser() override;

@@ -1,26 +1,80 @@
 #include <atomic>
+#include <cstdint>
 #include <new>
 
+#include "BlockPool.h"
 #include "kvorPlatform.h"
 
 namespace kvor {
 
 namespace {
+
 std::atomic<testing::AllocationHook> g_hook{nullptr};
-}
+
+// Constant-initialised and never destroyed: blocks may still be released
+// while the process shuts down.
+BlockPool g_pool;
+
+// Under AddressSanitizer every block is its own heap block, so that the
+// sanitizer watches each one's bounds and lifetime.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kPooled = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kPooled = false;
+#else
+constexpr bool kPooled = true;
+#endif
+#else
+constexpr bool kPooled = true;
+#endif
+
+} // namespace
 
 void* Allocate(size_t bytes)
 {
     testing::AllocationHook hook = g_hook.load(std::memory_order_relaxed);
-    if (hook != nullptr) {
-        return hook(bytes);
+    if (kPooled && hook == nullptr && bytes <= BlockPool::kLargestBlock) {
+        return g_pool.Allocate(bytes);
     }
-    return ::operator new(bytes, std::nothrow);
+    if (bytes > SIZE_MAX - sizeof(BlockHeader)) {
+        return nullptr;
+    }
+    const size_t total = bytes + sizeof(BlockHeader);
+    void* memory = hook != nullptr ? hook(total) : ::operator new(total, std::nothrow);
+    if (memory == nullptr) {
+        return nullptr;
+    }
+    BlockHeader* header = static_cast<BlockHeader*>(memory);
+    header->chunk = nullptr;
+    return header + 1;
 }
 
 void Release(void* block) noexcept
 {
-    ::operator delete(block);
+    if (block == nullptr) {
+        return;
+    }
+    BlockHeader* header = HeaderOf(block);
+    if (header->chunk != nullptr) {
+        BlockPool::Release(block);
+    } else {
+        ::operator delete(header);
+    }
+}
+
+void ReleaseSpareMemory() noexcept
+{
+    g_pool.ReleaseSpareChunks();
+}
+
+void* HeapObject::operator new(size_t bytes)
+{
+    void* block = Allocate(bytes);
+    if (block == nullptr) {
+        throw std::bad_alloc();
+    }
+    return block;
 }
 
 namespace testing {

@@ -26,7 +26,7 @@ DWORD Win32ErrorFromErrno(int error);
 int ErrnoFromWin32Error(DWORD code);
 
 // What a HANDLE points to; CloseHandle deletes it through this base.
-class KernelObject {
+class KernelObject : public kvor::HeapObject {
 public:
     enum class Kind { File, Event };
 

@@ -44,15 +44,24 @@ void RawRelease(void* block) noexcept
     }
 }
 
-// Installed only to make the library's allocator throw, as the factory's
-// exception path needs; the refusal is counted here, not in operator new.
-void* ThrowingHook(std::size_t bytes)
+std::atomic<bool> g_throwing{false};
+
+// The library's blocks come through this hook for the whole test program,
+// none from its pool, so that each one is counted, and can be refused, one
+// by one like any other allocation. Refusal answers null, or throws when the
+// test asks for an allocator with exceptions (the factory's other path).
+void* CountingHook(std::size_t bytes)
 {
     if (ShouldRefuse()) {
-        throw std::bad_alloc();
+        if (g_throwing.load()) {
+            throw std::bad_alloc();
+        }
+        return nullptr;
     }
     return RawAllocate(bytes);
 }
+
+const bool g_hookInstalled = (kvor::testing::SetAllocationHook(CountingHook), true);
 
 } // namespace
 
@@ -63,14 +72,14 @@ void FailAllocation(long nth, FailureMode mode)
     g_counted = 0;
     g_refused = false;
     g_failAt = nth;
-    kvor::testing::SetAllocationHook(mode == FailureMode::ThrowBadAlloc ? ThrowingHook : nullptr);
+    g_throwing = mode == FailureMode::ThrowBadAlloc;
     g_armed = true;
 }
 
 long StopFailing()
 {
     g_armed = false;
-    kvor::testing::SetAllocationHook(nullptr);
+    g_throwing = false;
     return g_counted.load();
 }
 

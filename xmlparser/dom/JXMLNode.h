@@ -12,7 +12,7 @@
 class CFileWrapper;
 class XmlCursor;
 
-class CJXMLNode : public IXmlNode {
+class CJXMLNode : public IXmlNode, public kvor::HeapObject {
 public:
     static constexpr int32_t kNameCapacity = 260;    // name, token and content buffers
     static constexpr int32_t kLineCapacity = 2048;   // the writer's line buffer

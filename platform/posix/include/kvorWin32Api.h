@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <pthread.h>
+#include <sys/single_threaded.h>
 
 #include "kvorXMLParser.h"
 
@@ -197,5 +198,15 @@ LSTATUS RegCloseKey(HKEY key);
 DWORD GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle);
 BOOL GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID data);
 BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, UINT* length);
+
+namespace kvor {
+// True only while the process has a single thread, so that a lock over
+// this process's own memory can be skipped; false where the system cannot
+// tell. Inline: the heap and the events ask on every call.
+inline bool ProcessIsSingleThreaded()
+{
+    return __libc_single_threaded != 0;
+}
+} // namespace kvor
 
 #endif // KVOR_WIN32_API_H

@@ -1,6 +1,8 @@
 // The loader's side on Windows. The logger pointer is set while the C
 // run-time constructs the DLL's static objects, which it does before it
-// calls DllMain; DllMain then runs the attach hook.
+// calls DllMain; DllMain then runs the attach hook. When the library is
+// unloaded (not at process exit), the heap's empty chunks go back to the
+// system.
 #include "DebLogger.h"
 #include "LibraryEntry.h"
 
@@ -19,5 +21,8 @@ __attribute__((constructor(101))) void StartLogger()
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
 {
+    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
+        kvor::ReleaseSpareMemory();
+    }
     return KvorLibraryMain(module, reason, reserved);
 }

@@ -44,4 +44,14 @@ LSTATUS KvorRegCloseKey(HKEY key);
 // with the same values the system headers use.
 #undef S_OK
 
+namespace kvor {
+// True only while the process has a single thread, so that a lock over
+// this process's own memory can be skipped; false where the system cannot
+// tell. Inline: the heap and the events ask on every call.
+inline bool ProcessIsSingleThreaded()
+{
+    return false;
+}
+} // namespace kvor
+
 #endif // KVOR_WIN32_API_H
