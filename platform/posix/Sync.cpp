@@ -2,7 +2,10 @@
 //
 // An event keeps its state in an atomic flag, so that taking a signalled
 // event and setting one that nobody waits for never touch the mutex; the
-// mutex and condition variable serve only threads that have to sleep.
+// mutex and condition variable serve only threads that have to sleep. A
+// process with a single thread sets and takes the flag without atomic
+// read-modify-write: every attribute table takes and gives its event on
+// each call.
 #include <atomic>
 #include <cerrno>
 #include <ctime>
@@ -34,26 +37,31 @@ public:
     EventObject(bool manualReset, bool signalled)
         : KernelObject(kKind), m_manualReset(manualReset), m_signalled(signalled)
     {
-        pthread_condattr_t attributes;
-        pthread_condattr_init(&attributes);
-        pthread_condattr_setclock(&attributes, CLOCK_MONOTONIC);
-        pthread_cond_init(&m_wake, &attributes);
-        pthread_condattr_destroy(&attributes);
-        pthread_mutex_init(&m_mutex, nullptr);
     }
+    // The mutex and condition variable start from their static initialisers;
+    // one that was never locked holds nothing to give back, and tables
+    // create and destroy two events each.
     ~EventObject() override
     {
-        pthread_cond_destroy(&m_wake);
-        pthread_mutex_destroy(&m_mutex);
+        if (m_mutexUsed) {
+            pthread_cond_destroy(&m_wake);
+            pthread_mutex_destroy(&m_mutex);
+        }
     }
     EventObject(const EventObject&) = delete;
     EventObject& operator=(const EventObject&) = delete;
 
     void Set()
     {
+        // In a process with one thread nobody can be waiting, and nobody
+        // can look at the flag meanwhile.
+        if (kvor::ProcessIsSingleThreaded()) {
+            m_signalled.store(true, std::memory_order_relaxed);
+            return;
+        }
         m_signalled.store(true);
         if (m_waiters.load() > 0) {
-            pthread_mutex_lock(&m_mutex);
+            LockMutex();
             WakeWaiters();
             pthread_mutex_unlock(&m_mutex);
         }
@@ -65,7 +73,7 @@ public:
     // reset) and leaves the event reset.
     void Pulse()
     {
-        pthread_mutex_lock(&m_mutex);
+        LockMutex();
         if (m_waiters.load() > 0) {
             if (m_manualReset) {
                 ++m_pulses;
@@ -87,14 +95,14 @@ public:
             return WAIT_TIMEOUT;
         }
         const timespec deadline = DeadlineAfter(milliseconds == INFINITE ? 0 : milliseconds);
-        pthread_mutex_lock(&m_mutex);
+        LockMutex();
         ++m_waiters;
         const unsigned long pulses = m_pulses;
         DWORD result = WAIT_OBJECT_0;
         while (!TryTake() && pulses == m_pulses) {
             if (milliseconds == INFINITE) {
                 pthread_cond_wait(&m_wake, &m_mutex);
-            } else if (pthread_cond_timedwait(&m_wake, &m_mutex, &deadline) == ETIMEDOUT) {
+            } else if (pthread_cond_clockwait(&m_wake, &m_mutex, CLOCK_MONOTONIC, &deadline) == ETIMEDOUT) {
                 result = TryTake() || pulses != m_pulses ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
                 break;
             }
@@ -105,10 +113,21 @@ public:
     }
 
 private:
+    void LockMutex()
+    {
+        pthread_mutex_lock(&m_mutex);
+        m_mutexUsed = true;
+    }
+
     bool TryTake()
     {
         if (m_manualReset) {
             return m_signalled.load();
+        }
+        if (kvor::ProcessIsSingleThreaded()) {
+            const bool taken = m_signalled.load(std::memory_order_relaxed);
+            m_signalled.store(false, std::memory_order_relaxed);
+            return taken;
         }
         bool expected = true;
         return m_signalled.compare_exchange_strong(expected, false);
@@ -130,8 +149,9 @@ private:
     // last look at the flag, so one of the two always sees the other.
     std::atomic<int> m_waiters{0};
     unsigned long m_pulses = 0;
-    pthread_mutex_t m_mutex;
-    pthread_cond_t m_wake;
+    pthread_mutex_t m_mutex = PTHREAD_MUTEX_INITIALIZER;
+    pthread_cond_t m_wake = PTHREAD_COND_INITIALIZER; // waits with CLOCK_MONOTONIC deadlines
+    bool m_mutexUsed = false;                         // set under the mutex
 };
 
 EventObject* AsEvent(HANDLE handle)

@@ -9,7 +9,7 @@
 
 namespace {
 
-TEST(Event, StateAfterCreationAndEachActionWithoutWaiters)
+void CheckStatesWithoutWaiters()
 {
     struct Case { const char* name; bool manual, initial; DWORD action; DWORD firstWait, secondWait; };
     const DWORD none = 0, taken = WAIT_OBJECT_0, timeout = WAIT_TIMEOUT;
@@ -29,6 +29,28 @@ TEST(Event, StateAfterCreationAndEachActionWithoutWaiters)
         EXPECT_EQ(WaitForSingleObject(event, 20), c.secondWait);
         EXPECT_TRUE(CloseHandle(event));
     }
+}
+
+// A process with one thread takes a shorter way to the same states.
+TEST(Event, StateAfterCreationAndEachActionWithoutWaiters)
+{
+    {
+        SCOPED_TRACE("one thread");
+        CheckStatesWithoutWaiters();
+    }
+    std::atomic<bool> done{false};
+    std::thread companion([&done] {
+        while (!done.load()) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+        }
+    });
+    {
+        SCOPED_TRACE("two threads");
+        EXPECT_FALSE(kvor::ProcessIsSingleThreaded());
+        CheckStatesWithoutWaiters();
+    }
+    done = true;
+    companion.join();
 }
 
 // The attribute table's lock: threads that wait are woken one per set.
