@@ -13,7 +13,7 @@ enum : uint32_t {
 
 class CObjectBase {
 public:
-    CObjectBase();
+    CObjectBase() : m_hash(0), m_classChain{}, m_classCount(0), m_classId(0) { AppendClassId(KVOR_CLASS_OBJECT_BASE); }
     virtual ~CObjectBase() {}
     // Identity: the object's own address taken as a number.
     virtual uint32_t GetHashCode();
@@ -23,8 +23,16 @@ public:
     uint32_t GetClassId() const { return m_classId; }
 
 protected:
-    // Each constructor level appends its own id; the chain holds 8.
-    void AppendClassId(uint32_t classId);
+    // Each constructor level appends its own id; the chain holds 8. A chain
+    // that is full still reports the most derived class. Inline: every token
+    // the reader takes makes an object of this root.
+    void AppendClassId(uint32_t classId)
+    {
+        if (m_classCount < sizeof(m_classChain) / sizeof(m_classChain[0])) {
+            m_classChain[m_classCount++] = classId;
+        }
+        m_classId = classId;
+    }
 
     uint32_t m_hash;
     uint32_t m_classChain[8];

@@ -4,15 +4,18 @@
 
 #include "WhiteSpace.h"
 
-WideString::WideString(const WCHAR* source) : m_text(nullptr), m_length(0), m_empty(0)
+WideString::WideString(const WCHAR* source) : WideString(source, source != nullptr ? kvor::wcslen(source) : 0)
+{
+}
+
+WideString::WideString(const WCHAR* source, size_t length) : m_text(nullptr), m_length(0), m_empty(0)
 {
     AppendClassId(KVOR_CLASS_WIDE_STRING);
-    const size_t length = source != nullptr ? kvor::wcslen(source) : 0;
     m_text = kvor::AllocateArray<WCHAR>(length + 1);
     if (m_text == nullptr) {
         return; // reads as the empty string
     }
-    if (source != nullptr) {
+    if (length > 0) {
         std::memcpy(m_text, source, length * sizeof(WCHAR));
     }
     m_text[length] = 0;

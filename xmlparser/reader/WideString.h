@@ -8,6 +8,8 @@
 class WideString : public CObjectBase {
 public:
     explicit WideString(const WCHAR* source);
+    // The first length characters of source, none of them NUL.
+    WideString(const WCHAR* source, size_t length);
     ~WideString() override;
     WideString(const WideString&) = delete;
     WideString& operator=(const WideString&) = delete;

@@ -6,17 +6,18 @@
 
 namespace {
 
-// The ASCII characters below 64 that end a token, one bit each.
+// The ASCII characters below 64 that end a token, one bit each, and NUL,
+// which ends the token's text (as the end of a C string) but not the read.
 constexpr uint64_t Bit(unsigned c)
 {
     return uint64_t{1} << c;
 }
-constexpr uint64_t kValueEnds = Bit('"') | Bit('\'') | Bit('<') | Bit('>');
+constexpr uint64_t kValueEnds = Bit(0) | Bit('"') | Bit('\'') | Bit('<') | Bit('>');
 constexpr uint64_t kNameEnds = kValueEnds | Bit('=') | Bit('/') | Bit('?') | Bit(' ') | Bit('\t') |
                                Bit('\n') | Bit('\v') | Bit('\f') | Bit('\r');
 
-// White space, "=", the quotes, "/", "<", ">" and "?".
-struct EndsName {
+// NUL, white space, "=", the quotes, "/", "<", ">" and "?".
+struct StopsName {
     bool operator()(WCHAR c) const
     {
         if (c < 64) {
@@ -26,8 +27,8 @@ struct EndsName {
     }
 };
 
-// The quotes, "<" and ">"; white space, "=", "/" and "?" belong to a value.
-struct EndsValue {
+// NUL, the quotes, "<" and ">"; white space, "=", "/" and "?" belong to a value.
+struct StopsValue {
     bool operator()(WCHAR c) const { return c < 64 && ((kValueEnds >> c) & 1) != 0; }
 };
 
@@ -38,36 +39,43 @@ int32_t XmlCursor::ReadName(WCHAR* out, int32_t size)
     if (NextNonSpace() != 0) {
         --m_position; // stand on the first character of the name
     }
-    return ReadToken(out, size, EndsName());
+    return ReadToken(out, size, StopsName());
 }
 
 int32_t XmlCursor::ReadValue(WCHAR* out, int32_t size)
 {
-    return ReadToken(out, size, EndsValue());
+    return ReadToken(out, size, StopsValue());
 }
 
-template <typename Terminator>
-int32_t XmlCursor::ReadToken(WCHAR* out, int32_t size, Terminator isTerminator)
+template <typename Stop>
+int32_t XmlCursor::ReadToken(WCHAR* out, int32_t size, Stop stops)
 {
     // Up to 260 characters are looked at. The one that ends the token - a
     // terminator, or the 260th - is given back: it stays ahead of the cursor.
+    // The token's text ends at its first NUL, if it holds one.
     const WCHAR* const start = m_text + m_position;
     const int32_t available = m_length - m_position;
     const int32_t limit = available < kTokenLimit ? available : kTokenLimit;
     int32_t count = 0;
-    while (count < limit && !isTerminator(start[count])) {
-        ++count;
+    int32_t firstNul = -1;
+    for (; count < limit; ++count) {
+        const WCHAR c = start[count];
+        if (stops(c)) {
+            if (c != 0) {
+                break;
+            }
+            if (firstNul < 0) {
+                firstNul = count;
+            }
+        }
     }
     if (count == kTokenLimit) {
         --count;
     }
     m_position += count;
 
-    WCHAR token[kTokenLimit];
-    std::memcpy(token, start, static_cast<size_t>(count) * sizeof(WCHAR));
-    token[count] = 0;
-
-    WideString trimmed(token);
+    const int32_t textLength = firstNul >= 0 && firstNul < count ? firstNul : count;
+    WideString trimmed(start, static_cast<size_t>(textLength));
     trimmed.Trim();
     if (out != nullptr) {
         CopyOut(out, size, trimmed.GetText(), trimmed.GetLength());

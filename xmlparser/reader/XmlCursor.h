@@ -6,7 +6,7 @@
 #include "WhiteSpace.h"
 #include "kvorPlatform.h"
 
-class XmlCursor {
+class XmlCursor : public kvor::HeapObject {
 public:
     // A token holds at most 259 characters: 260 read, counting its terminator.
     static const int32_t kTokenLimit = 260;
@@ -41,8 +41,8 @@ public:
     const WCHAR* GetText() const { return m_text; }
 
 private:
-    template <typename Terminator>
-    int32_t ReadToken(WCHAR* out, int32_t size, Terminator isTerminator);
+    template <typename Stop>
+    int32_t ReadToken(WCHAR* out, int32_t size, Stop stops);
     static void CopyOut(WCHAR* out, int32_t size, const WCHAR* text, int32_t length);
 
     const WCHAR* m_text;
