@@ -7,13 +7,22 @@
 // ./bench-documents) before the runs start. Times are the CPU time of the
 // benchmark thread: the files are in the page cache after the first run, and
 // on a shared build machine the wall clock mostly measures the neighbours.
+//
+// --second-thread keeps a second, idle thread alive for the whole run: the
+// library skips its heap lock and takes its events without atomic
+// read-modify-write only while a process has one thread, and this shows the
+// price an application with threads pays.
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <condition_variable>
 #include <cstdlib>
+#include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "DocumentGenerator.h"
@@ -189,6 +198,45 @@ std::vector<char*> WithDefaults(int argc, char** argv)
     return arguments;
 }
 
+// A thread that does nothing until the program ends.
+class IdleThread {
+public:
+    IdleThread()
+        : m_thread([this] {
+              std::unique_lock<std::mutex> lock(m_mutex);
+              m_wake.wait(lock, [this] { return m_done; });
+          })
+    {
+    }
+    ~IdleThread()
+    {
+        {
+            std::lock_guard<std::mutex> lock(m_mutex);
+            m_done = true;
+        }
+        m_wake.notify_one();
+        m_thread.join();
+    }
+
+private:
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    bool m_done = false;
+    std::thread m_thread;
+};
+
+// Removes the flag from the arguments; whether it was there.
+bool TakeFlag(std::vector<char*>& arguments, const std::string& flag)
+{
+    for (auto it = arguments.begin(); it != arguments.end(); ++it) {
+        if (flag == *it) {
+            arguments.erase(it);
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
 } // namespace kvorbench
 
@@ -202,6 +250,11 @@ int main(int argc, char** argv)
     RegisterAll(documents, documentFolder);
 
     std::vector<char*> arguments = WithDefaults(argc, argv);
+    std::unique_ptr<IdleThread> secondThread;
+    if (TakeFlag(arguments, "--second-thread")) {
+        secondThread.reset(new IdleThread());
+        std::printf("A second, idle thread is alive during the run.\n");
+    }
     int count = static_cast<int>(arguments.size());
     benchmark::Initialize(&count, arguments.data());
     if (benchmark::ReportUnrecognizedArguments(count, arguments.data())) {
