@@ -3,6 +3,7 @@
 #include "kvorPlatform.h"
 
 #include <cstdint>
+#include <functional>
 #include <new>
 #include <thread>
 
@@ -26,8 +27,8 @@ constexpr size_t RoundUp(size_t bytes, size_t granule)
 // the list of freed ones.
 struct PoolChunk {
     BlockPool* pool;
-    PoolChunk* previous; // in its class's list of chunks with room
-    PoolChunk* next;
+    PoolChunk* previous; // in its class's list
+    PoolChunk* next;     // in its class's list, or in the idle list
     FreeSlot* freed;
     char* unused;
     char* end;
@@ -137,19 +138,21 @@ void BlockPool::Release(void* block) noexcept
     if (sizeClass.spare == nullptr) {
         sizeClass.spare = chunk;
     } else {
-        pool.DropChunk(chunk);
+        pool.MakeIdle(chunk);
     }
 }
 
-void BlockPool::ReleaseSpareChunks() noexcept
+void BlockPool::ReleaseEmptyChunks() noexcept
 {
     Guard guard(m_locked);
     for (SizeClass& sizeClass : m_classes) {
         if (sizeClass.spare != nullptr) {
+            Unlink(sizeClass.spare);
             DropChunk(sizeClass.spare);
             sizeClass.spare = nullptr;
         }
     }
+    ReleaseIdleChunks();
 }
 
 size_t BlockPool::ChunkCount() const noexcept
@@ -157,11 +160,19 @@ size_t BlockPool::ChunkCount() const noexcept
     return m_chunkCount;
 }
 
+// An idle chunk when there is one, else new memory from the system. Idle
+// chunks are taken lowest address first: a tree is then laid out in memory
+// in the order it is built, as fresh memory from the system would be, and
+// walking it stays sequential.
 PoolChunk* BlockPool::AddChunk(size_t classIndex) noexcept
 {
-    char* memory = static_cast<char*>(::operator new(kChunkBytes, std::nothrow));
+    char* memory = reinterpret_cast<char*>(TakeIdleChunk());
     if (memory == nullptr) {
-        return nullptr;
+        memory = static_cast<char*>(::operator new(kChunkBytes, std::nothrow));
+        if (memory == nullptr) {
+            return nullptr;
+        }
+        ++m_chunkCount;
     }
     PoolChunk* chunk = ::new (memory) PoolChunk();
     chunk->pool = this;
@@ -169,16 +180,85 @@ PoolChunk* BlockPool::AddChunk(size_t classIndex) noexcept
     chunk->end = memory + kChunkBytes;
     chunk->slotBytes = sizeof(BlockHeader) + classIndex * kGranule;
     chunk->classIndex = classIndex;
-    ++m_chunkCount;
     Link(chunk);
     return chunk;
 }
 
 void BlockPool::DropChunk(PoolChunk* chunk) noexcept
 {
-    Unlink(chunk);
     --m_chunkCount;
     ::operator delete(chunk);
+}
+
+void BlockPool::MakeIdle(PoolChunk* chunk) noexcept
+{
+    Unlink(chunk);
+    DropIdleChunksIfUnused();
+    chunk->next = m_idle;
+    m_idle = chunk;
+    m_idleSorted = m_idleSorted && (chunk->next == nullptr || std::less<PoolChunk*>()(chunk, chunk->next));
+}
+
+PoolChunk* BlockPool::TakeIdleChunk() noexcept
+{
+    DropIdleChunksIfUnused();
+    if (m_idle == nullptr) {
+        return nullptr;
+    }
+    if (!m_idleSorted) {
+        m_idle = SortedByAddress(m_idle);
+        m_idleSorted = true;
+    }
+    PoolChunk* chunk = m_idle;
+    m_idle = chunk->next;
+    return chunk;
+}
+
+// Idle chunks are kept while the pool keeps coming back to them; when none
+// was added or taken for a second, all of them go back to the system.
+void BlockPool::DropIdleChunksIfUnused() noexcept
+{
+    const uint32_t now = m_clock != nullptr ? m_clock() : GetTickCount();
+    if (now - m_idleTouched >= kIdleLifetime) {
+        ReleaseIdleChunks();
+    }
+    m_idleTouched = now;
+}
+
+void BlockPool::ReleaseIdleChunks() noexcept
+{
+    while (m_idle != nullptr) {
+        PoolChunk* chunk = m_idle;
+        m_idle = chunk->next;
+        DropChunk(chunk);
+    }
+    m_idleSorted = true;
+}
+
+// Merge sort of the singly linked idle list.
+PoolChunk* BlockPool::SortedByAddress(PoolChunk* list) noexcept
+{
+    if (list == nullptr || list->next == nullptr) {
+        return list;
+    }
+    PoolChunk* slow = list;
+    for (PoolChunk* fast = list->next; fast != nullptr && fast->next != nullptr; fast = fast->next->next) {
+        slow = slow->next;
+    }
+    PoolChunk* second = slow->next;
+    slow->next = nullptr;
+    PoolChunk* left = SortedByAddress(list);
+    PoolChunk* right = SortedByAddress(second);
+    PoolChunk head;
+    PoolChunk* tail = &head;
+    while (left != nullptr && right != nullptr) {
+        PoolChunk*& smaller = std::less<PoolChunk*>()(left, right) ? left : right;
+        tail->next = smaller;
+        tail = smaller;
+        smaller = smaller->next;
+    }
+    tail->next = left != nullptr ? left : right;
+    return head.next;
 }
 
 PoolChunk*& BlockPool::ListOf(const PoolChunk* chunk) noexcept

@@ -3,14 +3,18 @@
 // A loaded element owns about two dozen blocks, most of them a few bytes of
 // text, and loading or freeing a document allocates or frees them in long
 // runs. The pool serves them from 16 KB chunks, one size class per 16 bytes
-// up to 2 KB, and gives a chunk back to the system as soon as its last
-// block is freed, keeping one empty chunk per class so that a block freed
-// and taken again at once does not cost a chunk each time.
+// up to 2 KB. Each class keeps one empty chunk of its own, so that a block
+// freed and taken again at once does not cost a chunk each time. Other
+// chunks that become empty stay idle, ready for any class, and go back to
+// the system when the pool has not come back to them for a second: a
+// document freed and loaded again soon after finds its memory still there,
+// instead of the system's pages given back and faulted in again.
 #ifndef KVOR_BLOCK_POOL_H
 #define KVOR_BLOCK_POOL_H
 
 #include <atomic>
 #include <cstddef>
+#include <cstdint>
 
 namespace kvor {
 
@@ -33,7 +37,11 @@ public:
     static constexpr size_t kLargestBlock = 2048;
     static constexpr size_t kChunkBytes = 16384;
 
-    constexpr BlockPool() = default;
+    // Milliseconds since some fixed point, wrapping (GetTickCount).
+    typedef uint32_t (*Clock)();
+    static constexpr uint32_t kIdleLifetime = 1000; // milliseconds
+
+    constexpr explicit BlockPool(Clock clock = nullptr) : m_clock(clock) {}
     BlockPool(const BlockPool&) = delete;
     BlockPool& operator=(const BlockPool&) = delete;
 
@@ -43,8 +51,8 @@ public:
     // Takes back a block from Allocate of whichever pool made it.
     static void Release(void* block) noexcept;
 
-    // Gives the empty chunks kept for reuse back to the system.
-    void ReleaseSpareChunks() noexcept;
+    // Gives every empty chunk back to the system now.
+    void ReleaseEmptyChunks() noexcept;
     // Chunks taken from the system and not yet given back.
     size_t ChunkCount() const noexcept;
 
@@ -63,12 +71,21 @@ private:
 
     PoolChunk* AddChunk(size_t classIndex) noexcept;
     void DropChunk(PoolChunk* chunk) noexcept;
+    void MakeIdle(PoolChunk* chunk) noexcept;
+    PoolChunk* TakeIdleChunk() noexcept;
+    void DropIdleChunksIfUnused() noexcept;
+    void ReleaseIdleChunks() noexcept;
+    static PoolChunk* SortedByAddress(PoolChunk* list) noexcept;
     PoolChunk*& ListOf(const PoolChunk* chunk) noexcept;
     void Link(PoolChunk* chunk) noexcept;
     void Unlink(PoolChunk* chunk) noexcept;
 
     SizeClass m_classes[kClassCount] = {};
+    PoolChunk* m_idle = nullptr; // empty chunks of no class
+    bool m_idleSorted = true;    // by address, lowest first
+    uint32_t m_idleTouched = 0;  // when an idle chunk was last added or taken
     size_t m_chunkCount = 0;
+    Clock m_clock;
     std::atomic<bool> m_locked{false};
 };
 

@@ -65,7 +65,7 @@ void Release(void* block) noexcept
 
 void ReleaseSpareMemory() noexcept
 {
-    g_pool.ReleaseSpareChunks();
+    g_pool.ReleaseEmptyChunks();
 }
 
 void* HeapObject::operator new(size_t bytes)

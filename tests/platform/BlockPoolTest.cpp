@@ -1,10 +1,12 @@
 // The pool behind the library's small blocks: every block its own, aligned
-// and of full size; chunks back to the system when their blocks are; a
-// refused chunk costs nothing but the one block; threads share one pool.
+// and of full size; empty chunks reused, then back to the system; a refused
+// chunk costs nothing but the one block; threads share one pool.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <random>
 #include <thread>
 #include <vector>
@@ -75,30 +77,59 @@ TEST(BlockPool, BlocksAreAlignedOwnAndOfFullSize)
     }
     // Each class keeps one empty chunk until asked to let it go.
     EXPECT_EQ(pool.ChunkCount(), ClassesOf(sizes));
-    pool.ReleaseSpareChunks();
+    pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
     EXPECT_EQ(kvortest::LiveBlocks(), liveWithList);
 }
 
-TEST(BlockPool, ChunksGoBackAsTheirLastBlockIsFreed)
+uint32_t g_now = 0;
+
+uint32_t TestClock()
 {
-    BlockPool pool;
+    return g_now;
+}
+
+std::vector<Block> TakeMany(BlockPool& pool, int count, size_t bytes)
+{
     std::vector<Block> blocks;
-    for (int i = 0; i < 1000; ++i) {
-        blocks.push_back(Take(pool, 1536, static_cast<unsigned char>(i)));
+    for (int i = 0; i < count; ++i) {
+        blocks.push_back(Take(pool, bytes, static_cast<unsigned char>(i)));
     }
-    const size_t full = pool.ChunkCount();
-    EXPECT_GE(full, 1000 * 1552 / BlockPool::kChunkBytes);
-    // Every other block: no chunk is empty yet.
-    for (size_t i = 0; i < blocks.size(); i += 2) {
-        EXPECT_TRUE(Give(blocks[i]));
+    return blocks;
+}
+
+// Freed chunks serve the next document of any shape while the pool keeps
+// coming back to them, and go back to the system after a second without;
+// each class keeps one.
+TEST(BlockPool, EmptyChunksServeAnyClassForASecondThenGoBack)
+{
+    g_now = 0xFFFFFF00u; // the tick count wraps meanwhile
+    BlockPool pool(TestClock);
+    std::vector<Block> tables = TakeMany(pool, 1000, 1536);
+    const size_t held = pool.ChunkCount();
+    EXPECT_GE(held, 1000 * 1552 / BlockPool::kChunkBytes);
+    for (const Block& block : tables) {
+        EXPECT_TRUE(Give(block));
     }
-    EXPECT_EQ(pool.ChunkCount(), full);
-    for (size_t i = 1; i < blocks.size(); i += 2) {
-        EXPECT_TRUE(Give(blocks[i]));
+    EXPECT_EQ(pool.ChunkCount(), held);
+
+    g_now += BlockPool::kIdleLifetime - 1;
+    std::vector<Block> strings = TakeMany(pool, 1000, 100);
+    EXPECT_EQ(pool.ChunkCount(), held) << "idle chunks were not taken again";
+    // Lowest address first, as fresh memory would come.
+    EXPECT_TRUE(std::is_sorted(strings.begin(), strings.end(), [](const Block& a, const Block& b) {
+        return std::less<unsigned char*>()(a.memory, b.memory);
+    }));
+    for (const Block& block : strings) {
+        EXPECT_TRUE(Give(block));
     }
-    EXPECT_EQ(pool.ChunkCount(), 1u);
-    pool.ReleaseSpareChunks();
+    EXPECT_EQ(pool.ChunkCount(), held);
+
+    g_now += BlockPool::kIdleLifetime;
+    Block last = Take(pool, 2000, 1);
+    EXPECT_EQ(pool.ChunkCount(), 3u) << "the two classes' own empty chunks and one new";
+    EXPECT_TRUE(Give(last));
+    pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
 }
 
@@ -118,7 +149,7 @@ TEST(BlockPool, BlockFreedFromAFullChunkIsTakenBeforeANewChunk)
     for (void* block : first) {
         BlockPool::Release(block);
     }
-    pool.ReleaseSpareChunks();
+    pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
 }
 
@@ -138,7 +169,7 @@ TEST(BlockPool, RefusedChunkFailsOnlyThatBlock)
     }
     BlockPool::Release(blocks.back().memory);
     blocks.pop_back();
-    pool.ReleaseSpareChunks();
+    pool.ReleaseEmptyChunks();
     ASSERT_EQ(pool.ChunkCount(), 1u);
     {
         kvortest::ScopedAllocationFailure refuse(1);
@@ -149,7 +180,7 @@ TEST(BlockPool, RefusedChunkFailsOnlyThatBlock)
     for (const Block& block : blocks) {
         EXPECT_TRUE(Give(block));
     }
-    pool.ReleaseSpareChunks();
+    pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
 }
 
@@ -197,7 +228,7 @@ TEST(BlockPool, ThreadsShareOnePool)
     for (int t = 0; t < threads; ++t) {
         EXPECT_EQ(damaged[t], 0) << "thread " << t;
     }
-    pool.ReleaseSpareChunks();
+    pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
 }
 
