@@ -17,14 +17,13 @@ BlockPool g_pool;
 
 // Under AddressSanitizer every block is its own heap block, so that the
 // sanitizer watches each one's bounds and lifetime.
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kPooled = false;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kPooled = false;
+#if defined(__has_feature)
+#define KVOR_HAS_FEATURE(feature) __has_feature(feature)
 #else
-constexpr bool kPooled = true;
+#define KVOR_HAS_FEATURE(feature) 0
 #endif
+#if defined(__SANITIZE_ADDRESS__) || KVOR_HAS_FEATURE(address_sanitizer)
+constexpr bool kPooled = false;
 #else
 constexpr bool kPooled = true;
 #endif
