@@ -1,7 +1,7 @@
 // The four logging calls, over the process's logger pointer. Without a
 // logger (initialisation failed, or the logger not started) they answer 0
 // and touch nothing.
-#include "DebLog.h"
+#include "kvor/deblog/DebLog.h"
 
 #include "DebLogger.h"
 

@@ -1,7 +1,7 @@
 // What leaves the logger: entry lines, the log file with its header, the
 // executable's title and version, the logger's clock and its own
 // diagnostic lines.
-#include "DebLog.h"
+#include "kvor/deblog/DebLog.h"
 #include "DebLogger.h"
 
 namespace {

@@ -1,6 +1,6 @@
 // The logger object: construction with its defaults, initialisation from the
 // registry, zone registration, the enabled test and the start of an entry.
-#include "DebLog.h"
+#include "kvor/deblog/DebLog.h"
 #include "DebLogger.h"
 
 namespace {

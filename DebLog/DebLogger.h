@@ -5,7 +5,7 @@
 #ifndef KVOR_DEB_LOGGER_H
 #define KVOR_DEB_LOGGER_H
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 const uint32_t MAX_ZONE_ID = 128;
 
@@ -107,10 +107,6 @@ private:
 // The process's logger: constructed and initialised on the first call; null
 // when initialisation failed.
 DebLogger* DebLogGetInstance();
-
-// Sets the logger pointer from DebLogGetInstance; run once by the library's
-// static initialisation, before the process-attach hook.
-void DebLogStartup();
 
 namespace kvor {
 namespace testing {

@@ -27,10 +27,10 @@
 
 #include "DocumentGenerator.h"
 #include "HeapMeter.h"
-#include "JXMLNode.h"
+#include "kvor/dom/JXMLNode.h"
 #include "Peers.h"
 #include "SideBySideTable.h"
-#include "XMLParser.h"
+#include "kvor/parser/XMLParser.h"
 
 namespace kvorbench {
 namespace {

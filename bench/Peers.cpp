@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "JXMLNode.h"
+#include "kvor/dom/JXMLNode.h"
 
 namespace kvorbench {
 

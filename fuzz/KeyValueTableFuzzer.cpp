@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "FuzzSupport.h"
-#include "KeyValueTable.h"
+#include "kvor/dom/KeyValueTable.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "JXMLNode.h"
+#include "kvor/dom/JXMLNode.h"
 #include "TreeSnapshot.h"
-#include "XMLParser.h"
+#include "kvor/parser/XMLParser.h"
 
 namespace {
 

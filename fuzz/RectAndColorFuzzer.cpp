@@ -4,8 +4,8 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "JXMLNode.h"
-#include "XMLParser.h"
+#include "kvor/dom/JXMLNode.h"
+#include "kvor/parser/XMLParser.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -1,8 +1,8 @@
-#include "XMLParser.h"
+#include "kvor/parser/XMLParser.h"
 
-#include "JXMLNode.h"
-#include "ParserLog.h"
-#include "kvorPlatform.h"
+#include "kvor/dom/JXMLNode.h"
+#include "kvor/reader/ParserLog.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace {
 

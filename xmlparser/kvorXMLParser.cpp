@@ -3,10 +3,10 @@
 
 #include <new>
 
-#include "LibraryEntry.h"
-#include "ParserLog.h"
-#include "XMLParser.h"
-#include "kvorPlatform.h"
+#include "kvor/parser/LibraryEntry.h"
+#include "kvor/reader/ParserLog.h"
+#include "kvor/parser/XMLParser.h"
+#include "kvor/platform/kvorPlatform.h"
 
 BOOL KvorLibraryMain(HMODULE /*module*/, DWORD reason, LPVOID /*reserved*/)
 {

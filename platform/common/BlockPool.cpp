@@ -1,6 +1,6 @@
 #include "BlockPool.h"
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 #include <cstdint>
 #include <functional>

@@ -3,7 +3,7 @@
 #include <new>
 
 #include "BlockPool.h"
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace kvor {
 

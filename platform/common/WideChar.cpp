@@ -2,7 +2,7 @@
 // text: Linux's own wchar_t functions work on 32-bit characters.
 #include <climits>
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // The wide printf of every target, so that log lines come out the same
 // everywhere: %s takes a WCHAR string on Linux and Windows alike.
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace kvor {
 namespace posix {

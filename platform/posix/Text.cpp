@@ -2,7 +2,7 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // Kernel debugger output on Windows: the line goes to the attached
 // debugger through OutputDebugStringW.
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace {
 // The longest line written whole; longer ones are cut.

@@ -5,7 +5,7 @@
 // creates a key holds the creation lock until it closes that key, so that
 // another process never opens a key that is still being filled (the logger
 // writes its defaults and its Zone key into the key it has just created).
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 #undef RegOpenKeyExW
 #undef RegCreateKeyExW

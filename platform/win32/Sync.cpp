@@ -1,5 +1,5 @@
 // The device kernel's one event call, over the desktop calls it stands for.
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 BOOL EventModify(HANDLE event, DWORD action)
 {

@@ -1,7 +1,7 @@
 // Character classes on Windows: the C library's own.
 #include <cwctype>
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace kvor {
 

@@ -9,7 +9,7 @@
 #include <memory>
 #include <string>
 
-#include "DebLog.h"
+#include "kvor/deblog/DebLog.h"
 #include "DebLogger.h"
 #include "LoggerDevice.h"
 #include "TestText.h"

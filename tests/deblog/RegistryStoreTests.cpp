@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "TestText.h"
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 using namespace kvortest;
 

@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <gtest/gtest.h>
 
-#include "JXMLNode.h"
-#include "Streamable.h"
+#include "kvor/dom/JXMLNode.h"
+#include "kvor/dom/Streamable.h"
 #include "TestText.h"
 
 class JXMLNodeTestPeer {

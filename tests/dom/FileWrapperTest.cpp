@@ -1,6 +1,6 @@
 // The file wrapper: its two states, the bytes of a line, reading to the end.
 #include "DomTestSupport.h"
-#include "FileWrapper.h"
+#include "kvor/dom/FileWrapper.h"
 
 using namespace kvortest;
 

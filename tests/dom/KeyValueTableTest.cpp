@@ -7,7 +7,7 @@
 
 #include "DomTestSupport.h"
 #include "FailingAllocator.h"
-#include "KeyValueTable.h"
+#include "kvor/dom/KeyValueTable.h"
 
 using namespace kvortest;
 

@@ -14,11 +14,11 @@
 #include <gtest/gtest.h>
 
 #include "FailingAllocator.h"
-#include "JXMLNode.h"
-#include "KeyValueTable.h"
+#include "kvor/dom/JXMLNode.h"
+#include "kvor/dom/KeyValueTable.h"
 #include "TestText.h"
 #include "TreeSnapshot.h"
-#include "XMLParser.h"
+#include "kvor/parser/XMLParser.h"
 
 using namespace kvortest;
 

@@ -8,7 +8,7 @@
 
 #include "DebLogger.h"
 #include "FailingAllocator.h"
-#include "LibraryEntry.h"
+#include "kvor/parser/LibraryEntry.h"
 #include "TestText.h"
 
 using namespace kvortest;

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "JXMLNode.h"
+#include "kvor/dom/JXMLNode.h"
 
 typedef std::basic_string<WCHAR> SnapshotText;
 

@@ -13,7 +13,7 @@
 
 #include "FailingAllocator.h"
 #include "common/BlockPool.h"
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 using kvor::BlockPool;
 

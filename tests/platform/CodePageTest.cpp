@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "TestText.h"
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 using kvortest::ScopedEnv;
 using kvortest::WString;

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "TestText.h"
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 using kvortest::FileExists;
 using kvortest::TempDir;

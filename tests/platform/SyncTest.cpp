@@ -5,7 +5,7 @@
 #include <thread>
 #include <vector>
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace {
 

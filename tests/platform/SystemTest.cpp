@@ -6,7 +6,7 @@
 #include <unistd.h> // readlink
 
 #include "TestText.h"
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 using kvortest::DebugCapture;
 using kvortest::U8;

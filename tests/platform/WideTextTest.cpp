@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 #include "TestText.h"
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 using namespace kvortest;
 

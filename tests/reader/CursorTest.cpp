@@ -3,9 +3,9 @@
 #include <string>
 
 #include "FailingAllocator.h"
-#include "KeyValueTable.h"
+#include "kvor/dom/KeyValueTable.h"
 #include "ReaderTestSupport.h"
-#include "WideString.h"
+#include "kvor/reader/WideString.h"
 
 using kvortest::TextCursor;
 using kvortest::U8;

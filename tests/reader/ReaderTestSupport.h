@@ -7,9 +7,9 @@
 
 #include <gtest/gtest.h>
 
-#include "JXMLNode.h"
+#include "kvor/dom/JXMLNode.h"
 #include "TestText.h"
-#include "XmlCursor.h"
+#include "kvor/reader/XmlCursor.h"
 
 struct ParserStepAccess {
     static int32_t SkipComment(XmlCursor& cursor) { return CJXMLNode::SkipComment(cursor); }

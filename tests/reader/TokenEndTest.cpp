@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "TestText.h"
-#include "XmlCursor.h"
+#include "kvor/reader/XmlCursor.h"
 
 using kvortest::WString;
 

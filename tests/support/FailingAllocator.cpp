@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <new>
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // column and reason at which the reader stopped.
 #include <gtest/gtest.h>
 
-#include "JXMLNode.h"
+#include "kvor/dom/JXMLNode.h"
 #include "TestText.h"
 #include "TextCodec.h"
 #include "XmlDiagnosis.h"

@@ -8,7 +8,7 @@
 
 #include "Arguments.h"
 #include "Commands.h"
-#include "JXMLNode.h"
+#include "kvor/dom/JXMLNode.h"
 #include "TextCodec.h"
 #include "XmlDiagnosis.h"
 

@@ -10,7 +10,7 @@
 #include "Arguments.h"
 #include "Commands.h"
 #include "TextCodec.h"
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace kvorxml {
 namespace {

@@ -1,8 +1,8 @@
 #include "XmlDiagnosis.h"
 
-#include "JXMLNode.h"
+#include "kvor/dom/JXMLNode.h"
 #include "TextCodec.h"
-#include "XmlCursor.h"
+#include "kvor/reader/XmlCursor.h"
 
 namespace {
 

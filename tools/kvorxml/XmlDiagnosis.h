@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 class XmlCursor;
 

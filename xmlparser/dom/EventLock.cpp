@@ -1,4 +1,4 @@
-#include "EventLock.h"
+#include "kvor/dom/EventLock.h"
 
 // Auto-reset and created signalled: the first Lock passes, the next waits
 // until Unlock sets the event again.

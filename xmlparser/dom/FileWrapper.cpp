@@ -1,4 +1,4 @@
-#include "FileWrapper.h"
+#include "kvor/dom/FileWrapper.h"
 
 #include <cstring>
 

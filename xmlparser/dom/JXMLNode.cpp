@@ -1,4 +1,4 @@
-#include "JXMLNode.h"
+#include "kvor/dom/JXMLNode.h"
 
 // Names of children and attributes are never null in a tree. A null name
 // given to an operation matches nothing and stores nothing: lookups answer

@@ -3,7 +3,7 @@
 // terminator) and the data word. Integers are 32-bit little-endian, text
 // 16-bit little-endian; the targets are little-endian, so memory is written
 // as it is.
-#include "KeyValueTable.h"
+#include "kvor/dom/KeyValueTable.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "KeyValueTable.h"
+#include "kvor/dom/KeyValueTable.h"
 
 #include <cstring>
 

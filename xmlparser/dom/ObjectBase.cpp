@@ -1,4 +1,4 @@
-#include "ObjectBase.h"
+#include "kvor/dom/ObjectBase.h"
 
 uint32_t CObjectBase::GetHashCode()
 {

@@ -1,8 +1,8 @@
 // Writes a node and its subtree as UTF-16LE XML: byte-order mark,
 // declaration, one line per start tag, content and end tag, four spaces of
 // indentation per level, CR LF after each line. Nothing is escaped.
-#include "FileWrapper.h"
-#include "JXMLNode.h"
+#include "kvor/dom/FileWrapper.h"
+#include "kvor/dom/JXMLNode.h"
 
 namespace {
 

@@ -1,10 +1,10 @@
 // CJXMLNode::CreateRootNodeFromFile: one read of the whole file, the text
 // decoded (UTF-16 in place, anything else from the ANSI code page), the
 // optional declaration, then the root element and everything below it.
-#include "DebLog.h"
-#include "FileWrapper.h"
-#include "JXMLNode.h"
-#include "XmlCursor.h"
+#include "kvor/deblog/DebLog.h"
+#include "kvor/dom/FileWrapper.h"
+#include "kvor/dom/JXMLNode.h"
+#include "kvor/reader/XmlCursor.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // The parsing constructor of CJXMLNode and its steps: a recursive-descent
 // reader of a small, lenient XML in which every element builds itself from
 // the shared cursor.
-#include "JXMLNode.h"
-#include "XmlCursor.h"
+#include "kvor/dom/JXMLNode.h"
+#include "kvor/reader/XmlCursor.h"
 
 namespace {
 

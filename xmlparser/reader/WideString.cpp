@@ -1,8 +1,8 @@
-#include "WideString.h"
+#include "kvor/reader/WideString.h"
 
 #include <cstring>
 
-#include "WhiteSpace.h"
+#include "kvor/reader/WhiteSpace.h"
 
 WideString::WideString(const WCHAR* source) : WideString(source, source != nullptr ? kvor::wcslen(source) : 0)
 {

@@ -1,8 +1,8 @@
-#include "XmlCursor.h"
+#include "kvor/reader/XmlCursor.h"
 
 #include <cstring>
 
-#include "WideString.h"
+#include "kvor/reader/WideString.h"
 
 namespace {
 

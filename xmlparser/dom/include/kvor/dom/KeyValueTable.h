@@ -5,10 +5,10 @@
 #ifndef KVOR_KEY_VALUE_TABLE_H
 #define KVOR_KEY_VALUE_TABLE_H
 
-#include "EventLock.h"
-#include "ObjectBase.h"
-#include "Streamable.h"
-#include "kvorPlatform.h"
+#include "kvor/dom/EventLock.h"
+#include "kvor/dom/ObjectBase.h"
+#include "kvor/dom/Streamable.h"
+#include "kvor/platform/kvorPlatform.h"
 
 struct KeyValueEntry {
     WCHAR* key;   // owned, never null in a stored entry

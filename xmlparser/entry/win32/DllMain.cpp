@@ -3,8 +3,8 @@
 // calls DllMain; DllMain then runs the attach hook. When the library is
 // unloaded (not at process exit), the heap's empty chunks go back to the
 // system.
-#include "DebLogger.h"
-#include "LibraryEntry.h"
+#include "kvor/deblog/DebLog.h"
+#include "kvor/parser/LibraryEntry.h"
 
 static_assert(KVOR_PROCESS_ATTACH == DLL_PROCESS_ATTACH && KVOR_PROCESS_DETACH == DLL_PROCESS_DETACH &&
                   KVOR_THREAD_ATTACH == DLL_THREAD_ATTACH && KVOR_THREAD_DETACH == DLL_THREAD_DETACH,

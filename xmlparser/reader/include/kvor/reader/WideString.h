@@ -2,8 +2,8 @@
 #ifndef KVOR_WIDE_STRING_H
 #define KVOR_WIDE_STRING_H
 
-#include "ObjectBase.h"
-#include "kvorPlatform.h"
+#include "kvor/dom/ObjectBase.h"
+#include "kvor/platform/kvorPlatform.h"
 
 class WideString : public CObjectBase {
 public:

@@ -1,10 +1,10 @@
-// What the system loader's glue (platform/<target>/entry) calls, in order:
+// What the system loader's glue (entry/<target>) calls, in order:
 // DebLogStartup during static initialisation, then KvorLibraryMain with
 // the process-attach reason.
 #ifndef KVOR_LIBRARY_ENTRY_H
 #define KVOR_LIBRARY_ENTRY_H
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 const DWORD KVOR_PROCESS_DETACH = 0;
 const DWORD KVOR_PROCESS_ATTACH = 1;

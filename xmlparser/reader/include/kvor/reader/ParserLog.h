@@ -2,7 +2,7 @@
 #ifndef KVOR_PARSER_LOG_H
 #define KVOR_PARSER_LOG_H
 
-#include "DebLog.h"
+#include "kvor/deblog/DebLog.h"
 
 const uint32_t KVOR_PARSER_ZONE = 12;
 

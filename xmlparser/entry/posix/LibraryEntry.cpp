@@ -3,8 +3,8 @@
 // order the two within this library. On unload the heap's empty chunks go
 // back to the system, so that loading and unloading the library again and
 // again does not leave them behind.
-#include "DebLogger.h"
-#include "LibraryEntry.h"
+#include "kvor/deblog/DebLog.h"
+#include "kvor/parser/LibraryEntry.h"
 
 namespace {
 

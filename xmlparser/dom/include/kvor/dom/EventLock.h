@@ -3,7 +3,7 @@
 #ifndef KVOR_EVENT_LOCK_H
 #define KVOR_EVENT_LOCK_H
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 class CEventLock {
 public:

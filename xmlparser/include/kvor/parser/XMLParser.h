@@ -4,7 +4,7 @@
 #ifndef KVOR_XML_PARSER_IMPL_H
 #define KVOR_XML_PARSER_IMPL_H
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 #include "kvorXMLParser.h"
 
 class CKvorXMLParser : public IXmlParser, public kvor::HeapObject {

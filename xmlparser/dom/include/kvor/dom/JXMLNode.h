@@ -5,8 +5,8 @@
 #ifndef KVOR_JXML_NODE_H
 #define KVOR_JXML_NODE_H
 
-#include "KeyValueTable.h"
-#include "kvorPlatform.h"
+#include "kvor/dom/KeyValueTable.h"
+#include "kvor/platform/kvorPlatform.h"
 #include "kvorXMLParser.h"
 
 class CFileWrapper;

@@ -3,7 +3,7 @@
 #ifndef KVOR_FILE_WRAPPER_H
 #define KVOR_FILE_WRAPPER_H
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 class CFileWrapper {
 public:

@@ -3,8 +3,8 @@
 #ifndef KVOR_XML_CURSOR_H
 #define KVOR_XML_CURSOR_H
 
-#include "WhiteSpace.h"
-#include "kvorPlatform.h"
+#include "kvor/reader/WhiteSpace.h"
+#include "kvor/platform/kvorPlatform.h"
 
 class XmlCursor : public kvor::HeapObject {
 public:

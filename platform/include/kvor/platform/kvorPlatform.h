@@ -12,7 +12,7 @@
 #include <type_traits>
 #include <utility>
 
-#include "kvorWin32Api.h"
+#include "kvor/platform/kvorWin32Api.h"
 
 // ---- Device kernel calls -------------------------------------------------
 

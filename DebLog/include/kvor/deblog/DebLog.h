@@ -8,7 +8,7 @@
 #ifndef KVOR_DEB_LOG_H
 #define KVOR_DEB_LOG_H
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 // The bare file name of the calling source file, as a wide literal.
 #define KVOR_SOURCE_FILE KVOR_TEXT(__FILE_NAME__)
@@ -21,6 +21,10 @@ enum : uint32_t {
     DEBLOG_SEVERITY_FATAL = 4,
     DEBLOG_LAST_SEVERITY = DEBLOG_SEVERITY_FATAL
 };
+
+// Starts the process's logger (settings, log file, built-in zones); run once
+// by the library's static initialisation, before the process-attach hook.
+void DebLogStartup();
 
 // 1 when the zone is now registered; 0 otherwise (and without a logger).
 uint32_t DebLogRegisterZone(uint32_t zoneId, const WCHAR* name, const WCHAR* sourceFile, int32_t line);

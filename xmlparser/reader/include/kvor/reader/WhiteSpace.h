@@ -3,7 +3,7 @@
 #ifndef KVOR_WHITE_SPACE_H
 #define KVOR_WHITE_SPACE_H
 
-#include "kvorPlatform.h"
+#include "kvor/platform/kvorPlatform.h"
 
 namespace kvor {
 
