@@ -172,7 +172,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (element == nullptr) {
         std::abort();
     }
-    const NodeSnapshot before = NodeInspector::Snapshot(*element);
+    const NodeSnapshot before = Snapshot(*element);
     std::vector<SnapshotText> names;
     CollectNames(before, names);
     names.push_back(KVOR_TEXT("id"));
@@ -186,7 +186,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const uint32_t reloadedOk = CJXMLNode::CreateRootNodeFromFile(savedPath.c_str(), &reloaded);
     if (SavesLosslessly(before, 0)) {
         // What was read and written back must read the same again.
-        if (reloadedOk != 1 || NodeInspector::Snapshot(*dynamic_cast<CJXMLNode*>(reloaded)) != before) {
+        if (reloadedOk != 1 || Snapshot(*dynamic_cast<CJXMLNode*>(reloaded)) != before) {
             std::fprintf(stderr, "saved tree reads back differently:\n%s", DescribeSnapshot(before).c_str());
             std::abort();
         }

@@ -7,23 +7,20 @@
 #include <gtest/gtest.h>
 
 #include "kvor/dom/JXMLNode.h"
+#include "kvor/dom/NodeAccess.h"
 #include "kvor/dom/Streamable.h"
 #include "TestText.h"
 
-class JXMLNodeTestPeer {
-public:
-    static void SetContent(IXmlNode* node, const char* text)
-    {
-        CJXMLNode& element = *static_cast<CJXMLNode*>(node);
-        WCHAR* content = kvor::AllocateArray<WCHAR>(CJXMLNode::kNameCapacity);
-        ASSERT_NE(content, nullptr);
-        StringCchCopyW(content, CJXMLNode::kNameCapacity, kvortest::W(text).c_str());
-        kvor::Release(element.m_content);
-        element.m_content = content;
-    }
-};
-
 namespace kvortest {
+
+inline void SetContent(IXmlNode* node, const char* text)
+{
+    WCHAR*& content = NodeAccess::Content(NodeAccess::Of(node));
+    kvor::Release(content);
+    content = kvor::AllocateArray<WCHAR>(CJXMLNode::kNameCapacity);
+    ASSERT_NE(content, nullptr);
+    StringCchCopyW(content, CJXMLNode::kNameCapacity, W(text).c_str());
+}
 
 // Writes append; reads take from the front, as much as is left.
 struct MemoryStream : IByteStream {

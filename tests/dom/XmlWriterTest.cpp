@@ -41,7 +41,7 @@ TEST(XmlWriter, WorkedExampleHasItsSevenLinesIn222Bytes)
     config.FindOrAddChild(T("item"), &item);
     item->SetAttrString(T("id"), T("1"));
     config.FindOrAddChild(T("note"), &note);
-    JXMLNodeTestPeer::SetContent(note, "hi");
+    kvortest::SetContent(note, "hi");
     size_t size = 0;
     EXPECT_EQ(Save(config, &size), (Lines{"<?xml version=\"1.0\"?>", "<config version=\"2\">", "    <item id=\"1\" />",
                                           "    <note>", "    hi", "    </note>", "</config>"}));
@@ -73,7 +73,7 @@ TEST(XmlWriter, LineShapes)
             element.FindOrAddChild(W(c.child).c_str(), &child);
         }
         if (c.content != nullptr) {
-            JXMLNodeTestPeer::SetContent(&element, c.content);
+            kvortest::SetContent(&element, c.content);
         }
         Lines expected = {"<?xml version=\"1.0\"?>"};
         expected.insert(expected.end(), c.lines.begin(), c.lines.end());

@@ -92,7 +92,7 @@ void PrintTo(const Document& document, std::ostream* out)
 
 NodeSnapshot SnapshotOf(IXmlNode* root)
 {
-    return NodeInspector::Snapshot(*dynamic_cast<CJXMLNode*>(root));
+    return Snapshot(*dynamic_cast<CJXMLNode*>(root));
 }
 
 class LoadSweep : public ::testing::TestWithParam<Document> {};
@@ -345,7 +345,7 @@ TEST(ModelSweep, FindOrAddChildAddsOneUsableChildOrNothing)
 {
     CJXMLNode parent(KVOR_TEXT("r"));
     parent.AddChild(kvor::New<CJXMLNode>(KVOR_TEXT("a")));
-    const NodeSnapshot before = NodeInspector::Snapshot(parent);
+    const NodeSnapshot before = Snapshot(parent);
     IXmlNode* const sentinel = &parent; // a refusal must leave it
     IXmlNode* out = nullptr;
     uint32_t result = 0;
@@ -361,11 +361,11 @@ TEST(ModelSweep, FindOrAddChildAddsOneUsableChildOrNothing)
             if (result == 0) {
                 EXPECT_NE(0, nth);
                 EXPECT_EQ(sentinel, out) << nth;
-                EXPECT_TRUE(NodeInspector::Snapshot(parent) == before) << nth;
+                EXPECT_TRUE(Snapshot(parent) == before) << nth;
                 ++refused;
             } else { // added: the new child is usable, attributes included
                 ASSERT_EQ(1u, result) << nth;
-                EXPECT_EQ(2u, NodeInspector::Snapshot(parent).children.size()) << nth;
+                EXPECT_EQ(2u, Snapshot(parent).children.size()) << nth;
                 out->SetAttrString(KVOR_TEXT("k"), KVOR_TEXT("v"));
                 EXPECT_EQ("v", U8(out->GetAttrString(KVOR_TEXT("k"), nullptr))) << nth;
                 ASSERT_EQ(1u, parent.RemoveChild(out));

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "kvor/dom/JXMLNode.h"
+#include "kvor/dom/NodeAccess.h"
 
 typedef std::basic_string<WCHAR> SnapshotText;
 
@@ -41,34 +42,32 @@ struct NodeSnapshot {
     bool operator!=(const NodeSnapshot& other) const { return !(*this == other); }
 };
 
-class NodeInspector {
-public:
-    // Reads the members directly: no child or table cursor moves, so taking
-    // a snapshot disturbs nothing the tree's users see.
-    static NodeSnapshot Snapshot(const CJXMLNode& node)
-    {
-        NodeSnapshot snapshot;
-        snapshot.name = node.m_name;
-        snapshot.hasContent = node.m_content != nullptr;
-        snapshot.content = snapshot.hasContent ? node.m_content : SnapshotText();
-        CKeyValueTable& table = const_cast<CKeyValueTable&>(node.m_attributes);
-        snapshot.attributeStorage = table.HasStorage();
-        for (int32_t index = 0; index < table.GetCount(); ++index) {
-            const WCHAR* key = nullptr;
-            const WCHAR* value = nullptr;
-            if (table.GetAt(index, &key, &value, nullptr) == 1) {
-                const SnapshotText text = value != nullptr ? value : SnapshotText();
-                snapshot.attributes.push_back({key != nullptr ? key : SnapshotText(), value != nullptr, text});
-            }
+// Reads the members directly: no child or table cursor moves, so taking a
+// snapshot disturbs nothing the tree's users see.
+inline NodeSnapshot Snapshot(CJXMLNode& node)
+{
+    NodeSnapshot snapshot;
+    snapshot.name = NodeAccess::Name(node);
+    const WCHAR* content = NodeAccess::Content(node);
+    snapshot.hasContent = content != nullptr;
+    snapshot.content = snapshot.hasContent ? content : SnapshotText();
+    CKeyValueTable& table = NodeAccess::Attributes(node);
+    snapshot.attributeStorage = table.HasStorage();
+    for (int32_t index = 0; index < table.GetCount(); ++index) {
+        const WCHAR* key = nullptr;
+        const WCHAR* value = nullptr;
+        if (table.GetAt(index, &key, &value, nullptr) == 1) {
+            const SnapshotText text = value != nullptr ? value : SnapshotText();
+            snapshot.attributes.push_back({key != nullptr ? key : SnapshotText(), value != nullptr, text});
         }
-        for (const XmlNodeListItem* link = node.m_children.head; link != nullptr; link = link->next) {
-            if (const CJXMLNode* child = dynamic_cast<const CJXMLNode*>(link->node)) {
-                snapshot.children.push_back(Snapshot(*child));
-            }
-        }
-        return snapshot;
     }
-};
+    for (const XmlNodeListItem* link = NodeAccess::Children(node).head; link != nullptr; link = link->next) {
+        if (CJXMLNode* child = dynamic_cast<CJXMLNode*>(link->node)) {
+            snapshot.children.push_back(Snapshot(*child));
+        }
+    }
+    return snapshot;
+}
 
 inline std::string SnapshotAscii(const SnapshotText& text)
 {

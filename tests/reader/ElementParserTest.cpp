@@ -31,21 +31,22 @@ TEST_P(ParserTest, ResultReadAndPosition)
     WCHAR key[CJXMLNode::kNameCapacity] = {0};
     WCHAR value[CJXMLNode::kNameCapacity] = {0};
     CJXMLNode node(static_cast<const WCHAR*>(nullptr));
+    ElementReader reader(t.cursor, nullptr);
     int32_t result = -2;
     std::string read;
     if (c.step == kElement) {
         CJXMLNode element(t.cursor, result);
         read = result == 1 ? kvortest::RenderTree(&element) : "";
     } else if (c.step == kComment) {
-        result = ParserStepAccess::SkipComment(t.cursor);
+        result = reader.SkipComment();
     } else if (c.step == kAttribute) {
-        result = ParserStepAccess::ParseAttribute(t.cursor, key, value, CJXMLNode::kNameCapacity);
+        result = reader.ParseAttribute(key, value, CJXMLNode::kNameCapacity);
         read = result == 1 ? U8(key) + "=" + U8(value) : "";
     } else if (c.step == kStartTag) {
-        result = ParserStepAccess::ParseStartTag(node, t.cursor);
+        result = reader.ParseStartTag(node);
         read = result == 1 ? kvortest::RenderTree(&node) : "";
     } else {
-        result = CJXMLNode::ParseXmlDeclaration(t.cursor);
+        result = reader.ParseXmlDeclaration();
     }
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(read, c.read);

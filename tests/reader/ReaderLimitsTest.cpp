@@ -47,6 +47,9 @@ const DepthCase kDepthCases[] = {
     {"AtTheBound", Nested(kMax), kMax},
     {"AtTheBoundWithText", Nested(kMax, "x"), kMax},
     {"AtTheBoundSelfClosing", Nested(kMax - 1, "<e/>"), kMax},
+    // What stands below the deepest element and is no element fails there
+    // as at any depth: this comment is skipped, and the parent's end follows.
+    {"CommentBelowTheBoundInFailedChild", Nested(kMax - 2, "<p><q/><x><!--c--></p>"), kMax},
     {"OneBeyond", Nested(kMax + 1), 0},
     {"OneBeyondSelfClosing", Nested(kMax, "<e/>"), 0},
     {"OneBeyondAfterGoodSiblings", "<r><a/>" + Nested(kMax) + "</r>", 0},

@@ -8,18 +8,10 @@
 #include <gtest/gtest.h>
 
 #include "kvor/dom/JXMLNode.h"
+#include "kvor/dom/NodeAccess.h"
+#include "kvor/reader/ElementReader.h"
 #include "TestText.h"
 #include "kvor/reader/XmlCursor.h"
-
-struct ParserStepAccess {
-    static int32_t SkipComment(XmlCursor& cursor) { return CJXMLNode::SkipComment(cursor); }
-    static int32_t ParseAttribute(XmlCursor& cursor, WCHAR* name, WCHAR* value, int32_t size)
-    {
-        return CJXMLNode::ParseAttribute(cursor, name, value, size);
-    }
-    static int32_t ParseStartTag(CJXMLNode& node, XmlCursor& cursor) { return node.ParseStartTag(cursor); }
-    static CKeyValueTable& Attributes(CJXMLNode& node) { return node.m_attributes; }
-};
 
 namespace kvortest {
 
@@ -44,7 +36,7 @@ struct CaseName {
 inline std::string RenderTree(IXmlNode* node)
 {
     std::string out = U8(node->GetName());
-    CKeyValueTable& table = ParserStepAccess::Attributes(*static_cast<CJXMLNode*>(node));
+    CKeyValueTable& table = NodeAccess::Attributes(NodeAccess::Of(node));
     for (int32_t i = 0; i < table.GetCount(); ++i) {
         const WCHAR* key = nullptr;
         const WCHAR* value = nullptr;

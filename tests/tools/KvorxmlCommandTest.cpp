@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "RejectedDocuments.h"
 #include "TestText.h"
 
 namespace {
@@ -161,16 +162,30 @@ TEST_F(KvorxmlCommandTest, EveryCommandHasHelp)
     }
 }
 
-TEST_F(KvorxmlCommandTest, CheckNamesThePlaceOnStandardError)
+TEST_F(KvorxmlCommandTest, CheckPrintsTheReadersReasonAndPlace)
 {
-    const std::string bad = File("bad.xml", "<labels>\n  <label>it's</label>\n</labels>\n");
-    const Outcome refused = Kvorxml({"check", bad});
-    EXPECT_EQ(1, refused.status);
-    EXPECT_EQ(0u, refused.err.find(bad + ":2:12: text may not contain a quote character\n")) << refused.err;
-
+    for (const kvortest::ReadCase& c : kvortest::kRefusedDocuments) {
+        SCOPED_TRACE(c.name);
+        const std::string file = File("refused.xml", c.document);
+        const Outcome run = Kvorxml({"check", file});
+        EXPECT_EQ(1, run.status);
+        const std::string place = file + ":" + std::to_string(c.line) + ":" + std::to_string(c.column) + ": ";
+        EXPECT_EQ(0u, run.err.find(place)) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(c.reason)) << run.err;
+    }
+    for (const kvortest::ReadCase& c : kvortest::kLossyDocuments) {
+        SCOPED_TRACE(c.name);
+        const std::string file = File("lossy.xml", c.document);
+        const Outcome run = Kvorxml({"check", file});
+        EXPECT_EQ(0, run.status);
+        const std::string place = file + ":" + std::to_string(c.line) + ":" + std::to_string(c.column) + ": warning: ";
+        EXPECT_EQ(0u, run.err.find(place)) << run.err;
+        EXPECT_NE(std::string::npos, run.err.find(c.reason)) << run.err;
+    }
     const Outcome loads = Kvorxml({"check", m_utf16});
     EXPECT_EQ(0, loads.status);
     EXPECT_EQ(m_utf16 + ": loads\n", loads.out);
+    EXPECT_EQ("", loads.err);
 }
 
 TEST_F(KvorxmlCommandTest, RegistrySettingsChangeWhatTheNextRunLogs)

@@ -1,5 +1,5 @@
-// check: the library's own load decides; only a refused document is
-// replayed to say where and why.
+// check: the library's own reader decides whether a file loads and, when
+// it does not, says where and why; for a file that loads, what it left out.
 #include <sys/stat.h>
 
 #include <cerrno>
@@ -8,9 +8,8 @@
 
 #include "Arguments.h"
 #include "Commands.h"
-#include "kvor/dom/JXMLNode.h"
 #include "TextCodec.h"
-#include "XmlDiagnosis.h"
+#include "kvor/reader/DocumentLoader.h"
 
 namespace kvorxml {
 namespace {
@@ -21,31 +20,16 @@ const char* const kCheckHelp =
     "column at which the reader stopped and what it expected there.\n"
     "Exit status 0 when the file loads, 1 when it does not.\n";
 
-// The text exactly as the library reads it, ANSI through the same code page.
-WString DecodeAsLibrary(const std::vector<unsigned char>& bytes)
-{
-    if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
-        return DecodeDocument(bytes);
-    }
-    const LPCSTR ansi = reinterpret_cast<LPCSTR>(bytes.data());
-    const int count = static_cast<int>(bytes.size());
-    const int length = count > 0 ? MultiByteToWideChar(CP_ACP, 0, ansi, count, nullptr, 0) : 0;
-    WString text(static_cast<size_t>(length > 0 ? length : 0), 0);
-    if (length > 0) {
-        MultiByteToWideChar(CP_ACP, 0, ansi, count, &text[0], length);
-    }
-    return text;
-}
-
 struct Place {
     int line = 1;
     int column = 1;
     WString text; // the whole line, without its end
 };
 
-Place PlaceOf(const WString& text, size_t offset)
+Place PlaceOf(const WString& text, int32_t at)
 {
     Place place;
+    const size_t offset = static_cast<size_t>(at < 0 ? 0 : at);
     size_t lineStart = 0;
     for (size_t i = 0; i < offset && i < text.size(); ++i) {
         if (text[i] == '\n') {
@@ -101,25 +85,46 @@ int CheckCommand(const Words& words)
         Complain("check", path + ": is a folder");
         return kExitNothing;
     }
-    IXmlNode* root = nullptr;
-    if (CJXMLNode::CreateRootNodeFromFile(FromUtf8(path).c_str(), &root) == 1) {
-        delete root;
-        std::cout << path << ": loads\n";
-        return kExitSuccess;
-    }
     std::vector<unsigned char> bytes;
     if (!ReadFileBytes(path, bytes)) {
         Complain("check", path + ": cannot be read");
         return kExitNothing;
     }
-    const WString text = DecodeAsLibrary(bytes);
-    XmlProblem problem = XmlDiagnosis::Diagnose(text.c_str(), static_cast<int32_t>(text.size()));
-    if (problem.reason.empty()) {
-        problem.reason = "the reader stopped without a syntax error (out of memory?)";
-        problem.offset = static_cast<int32_t>(text.size());
+    ReadReport report;
+    DocumentText text;
+    IXmlNode* root = nullptr;
+    unsigned char* block = kvor::AllocateArray<unsigned char>(bytes.size());
+    if (bytes.empty()) {
+        report.failure.problem = ReadProblem::kEmptyFile;
+        report.failure.offset = 0;
+    } else if (block != nullptr) {
+        std::copy(bytes.begin(), bytes.end(), block);
     }
-    const Place place = PlaceOf(text, static_cast<size_t>(problem.offset));
-    std::cerr << path << ":" << place.line << ":" << place.column << ": " << problem.reason << "\n";
+    const bool loads = block != nullptr && text.Decode(block, static_cast<uint32_t>(bytes.size())) &&
+                       ParseDocument(text, &root, &report) == 1;
+    delete root;
+    const WString wide(text.Text() != nullptr ? text.Text() : KVOR_TEXT(""), static_cast<size_t>(text.Length()));
+    for (int32_t i = 0; i < report.dropCount && i < ReadReport::kMaxDrops; ++i) {
+        ReadDrop& drop = report.drops[i];
+        WCHAR cause[512];
+        ReadReport::Describe(drop.cause, wide.c_str(), static_cast<int32_t>(wide.size()), cause, 512);
+        const Place place = PlaceOf(wide, drop.cause.offset);
+        std::cerr << path << ":" << place.line << ":" << place.column << ": warning: " << ToUtf8(ReadReport::Describe(drop.loss))
+                  << (cause[0] != 0 ? " (" + ToUtf8(cause) + ")" : std::string()) << "\n";
+        ShowPlace(place);
+    }
+    if (loads) {
+        std::cout << path << ": loads\n";
+        return kExitSuccess;
+    }
+    if (report.failure.problem == ReadProblem::kNone) {
+        report.failure.problem = ReadProblem::kOutOfMemory;
+        report.failure.offset = 0;
+    }
+    WCHAR reason[512];
+    ReadReport::Describe(report.failure, wide.c_str(), static_cast<int32_t>(wide.size()), reason, 512);
+    const Place place = PlaceOf(wide, report.failure.offset);
+    std::cerr << path << ":" << place.line << ":" << place.column << ": " << ToUtf8(reason) << "\n";
     ShowPlace(place);
     return kExitNothing;
 }

@@ -69,7 +69,8 @@ int32_t XmlCursor::ReadToken(WCHAR* out, int32_t size, Stop stops)
             }
         }
     }
-    if (count == kTokenLimit) {
+    m_tokenCut = count == kTokenLimit;
+    if (m_tokenCut) {
         --count;
     }
     m_position += count;

@@ -49,32 +49,14 @@ public:
 
     // Reads the file at path into a new tree; 1 and *root set on success.
     static uint32_t CreateRootNodeFromFile(const WCHAR* path, IXmlNode** root);
-    // After "<?": the rest of the XML declaration. 0 accepted, -1 not.
-    static int32_t ParseXmlDeclaration(XmlCursor& cursor);
     // "r,g,b" as 0x00BBGGRR; kColorNotParsed when the text is not a colour.
     static uint32_t ParseColorText(const WCHAR* text);
 
 private:
-    CJXMLNode(XmlCursor& cursor, int32_t& success, int32_t depth);
     // The state both constructors start from: no children, cursor at the end,
     // empty name, no content (the table constructs itself).
     void InitializeEmpty();
     const WCHAR* FindAttribute(const WCHAR* name, bool* found);
-
-    // Element parser (reader). Each step answers 1 (or 0 where noted) or -1
-    // and leaves the cursor where it stopped; a failed child ends its
-    // parent's list of children at that point.
-    static int32_t SkipComment(XmlCursor& cursor);
-    // 1 a pair read, 0 no attribute here, -1 a malformed pair.
-    static int32_t ParseAttribute(XmlCursor& cursor, WCHAR* name, WCHAR* value, int32_t size);
-    int32_t ParseStartTag(XmlCursor& cursor);
-    int32_t ParseContent(XmlCursor& cursor, int32_t depth);
-    int32_t ParseText(XmlCursor& cursor);
-    int32_t ParseChildren(XmlCursor& cursor, int32_t depth);
-    int32_t ParseEndTag(XmlCursor& cursor);
-    // Reads two characters; true when they are "<" and "/".
-    static bool ReadEndTagOpening(XmlCursor& cursor);
-    void Parse(XmlCursor& cursor, int32_t& success, int32_t depth);
 
     // Writer
     static void WriteElement(CJXMLNode* node, CFileWrapper& file, int32_t indentation);
@@ -85,10 +67,7 @@ private:
     WCHAR m_name[kNameCapacity];
     WCHAR* m_content;
 
-    friend class XmlDiagnosis; // the command-line client's "check" replays the parser's steps
-    friend struct ParserStepAccess; // the reader's unit tests drive single steps
-    friend class JXMLNodeTestPeer; // tests give nodes content, which only the element parser fills
-    friend class NodeInspector; // fuzz targets and whole-operation tests compare trees attribute by attribute
+    friend class NodeAccess; // the element parser, and the tools and tests built on the library
 };
 
 #endif // KVOR_JXML_NODE_H

@@ -35,6 +35,9 @@ public:
     // copied into out (size characters, may be null). Returns its length.
     int32_t ReadName(WCHAR* out, int32_t size);
     int32_t ReadValue(WCHAR* out, int32_t size);
+    // Whether the last token stopped at the 260-character limit rather than
+    // at a character that ends it: its text then goes on past the token.
+    bool LastTokenCut() const { return m_tokenCut; }
 
     int32_t GetPosition() const { return m_position; }
     int32_t GetLength() const { return m_length; }
@@ -49,6 +52,7 @@ private:
     int32_t m_length;
     int32_t m_position;
     int32_t m_savedPosition;
+    bool m_tokenCut = false;
 };
 
 #endif // KVOR_XML_CURSOR_H
