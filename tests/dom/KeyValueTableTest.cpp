@@ -83,16 +83,18 @@ TEST(KeyValueStream, SaveToWritesCountThenKeyValueAndDataPerEntryAndLoadFromRead
     EXPECT_EQ(Entries(copy), "a=bc/0 k=/16909060 e=/0") << "a null value reads back empty";
 }
 
-// Streams that are cut or corrupt load the records read whole before the
-// fault and nothing invented after it.
-TEST(KeyValueStream, MalformedStreamsLoadOnlyWholeRecords)
+// The loader reads what the count says whatever the stream delivers: what a
+// cut stream does not deliver reads as empty texts and zeros. Only a text
+// too long for its buffer ends the load, since the stream cannot be followed.
+TEST(KeyValueStream, CutStreamsLoadEveryCountedRecord)
 {
     const struct { const char* name; Bytes bytes; std::string loaded; } cases[] = {
         {"empty stream", {}, ""},
-        {"cut inside the count", {0x01, 0x00}, ""},
         {"negative count", StreamBuilder().Int(0xFFFFFFFF).Text("a").Text("b").Int(0).bytes, ""},
-        {"second record cut", StreamBuilder().Int(2).Text("a").Text("1").Int(5).Text("b").bytes, "a=1/5"},
-        {"huge count over one record", StreamBuilder().Int(0x7FFFFFFF).Text("a").Text("").Int(0).bytes, "a=/0"},
+        {"count of three over one record", StreamBuilder().Int(3).Text("k").Text("v").Int(4).bytes,
+         "k=v/4 =/0 =/0"},
+        {"no data word", StreamBuilder().Int(1).Text("k").Text("v").bytes, "k=v/0"},
+        {"key cut in its characters", StreamBuilder().Int(1).Int(3).Chars("ab").bytes, "ab=/0"},
         {"key of 259 characters", StreamBuilder().Int(1).Text(std::string(259, 'k')).Text("v").Int(0).bytes,
          std::string(259, 'k') + "=v/0"},
         {"key of 260 characters",
@@ -100,7 +102,6 @@ TEST(KeyValueStream, MalformedStreamsLoadOnlyWholeRecords)
          "ok=v/1"},
         {"huge text length", StreamBuilder().Int(1).Int(0xFFFFFFFF).bytes, ""},
         {"terminator overwritten", StreamBuilder().Int(1).Int(2).Chars("abc").Text("v").Int(0).bytes, "ab=v/0"},
-        {"cut inside the characters", StreamBuilder().Int(1).Int(3).Chars("a").bytes, ""},
     };
     for (const auto& c : cases) {
         CKeyValueTable table;
@@ -109,6 +110,19 @@ TEST(KeyValueStream, MalformedStreamsLoadOnlyWholeRecords)
         table.LoadFrom(&stream);
         EXPECT_EQ(Entries(table), c.loaded) << c.name;
     }
+}
+
+// A count beyond memory ends when the table cannot grow: the first growth
+// comes after 64 records of two texts each.
+TEST(KeyValueStream, LoadEndsWhenTheTableCannotGrow)
+{
+    CKeyValueTable table;
+    MemoryStream stream(StreamBuilder().Int(100000).bytes);
+    {
+        ScopedAllocationFailure refuseGrowth(2 * CKeyValueTable::kInitialCapacity + 1);
+        table.LoadFrom(&stream);
+    }
+    EXPECT_EQ(table.GetCount(), CKeyValueTable::kInitialCapacity);
 }
 
 // Threads add (a Set of a new key), replace and remove their own keys in one

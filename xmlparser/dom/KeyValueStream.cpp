@@ -23,35 +23,33 @@ uint32_t WriteText(IByteStream* stream, const WCHAR* text)
     return result;
 }
 
-// false once the stream ends inside the read.
-bool ReadInt32(IByteStream* stream, uint32_t* value)
+// What the stream delivers of the word; 0 for the bytes it does not.
+uint32_t ReadInt32(IByteStream* stream)
 {
-    *value = 0;
-    return stream->Read(value, sizeof(*value)) == sizeof(*value);
+    uint32_t value = 0;
+    stream->Read(&value, sizeof(value));
+    return value;
 }
 
-// Reads one text record into buffer. false when the record cannot be taken
-// whole: the stream ended, or the length does not fit the buffer (its
-// characters are then left unread, so the stream is no longer at a record
-// boundary and nothing after it can be trusted).
-bool ReadText(IByteStream* stream, WCHAR* buffer, uint32_t capacity)
+// Reads one text record into buffer (260 characters, empty when the record
+// delivers nothing). A stream that ends inside the characters leaves those
+// read. False for a length of 260 or more: its characters stay unread, so
+// the stream is no longer at a record boundary and nothing after it can be
+// trusted.
+bool ReadText(IByteStream* stream, WCHAR* buffer)
 {
-    uint32_t length = 0;
-    if (!ReadInt32(stream, &length)) {
-        return false;
-    }
+    const uint32_t length = ReadInt32(stream);
+    buffer[0] = 0;
     if (length == 0) {
-        buffer[0] = 0;
         return true;
     }
-    if (length >= static_cast<uint32_t>(CKeyValueTable::kTextCapacity) || length >= capacity) {
+    if (length >= static_cast<uint32_t>(CKeyValueTable::kTextCapacity)) {
         return false;
     }
-    const uint32_t bytes = (length + 1) * sizeof(WCHAR);
-    const bool whole = stream->Read(buffer, bytes) == bytes;
+    const uint32_t read = stream->Read(buffer, (length + 1) * sizeof(WCHAR)) / sizeof(WCHAR);
     // The stored terminator is not trusted.
-    buffer[length] = 0;
-    return whole;
+    buffer[read < length ? read : length] = 0;
+    return true;
 }
 
 } // namespace
@@ -73,26 +71,26 @@ void CKeyValueTable::SaveTo(IByteStream* stream)
     }
 }
 
-// Loads the records that are read whole and stops at the first that is not,
-// so that a cut or corrupt stream adds no invented entries (and a huge count
-// over a short stream ends with the stream).
+// Reads as many records as the count says, whatever the stream delivers:
+// one that ends early gives empty texts and data words of 0. Two things
+// end the load sooner: a text length the buffers cannot take, after which
+// the stream cannot be followed, and a table that cannot grow, since every
+// later Add would fail the same way (a count far beyond memory ends there).
 void CKeyValueTable::LoadFrom(IByteStream* stream)
 {
     if (m_entries == nullptr || stream == nullptr) {
         return;
     }
     RemoveAll();
-    uint32_t count = 0;
-    ReadInt32(stream, &count);
-    const int32_t records = static_cast<int32_t>(count);
+    const int32_t records = static_cast<int32_t>(ReadInt32(stream));
     for (int32_t record = 0; record < records; ++record) {
-        WCHAR key[kTextCapacity] = {};
-        WCHAR value[kTextCapacity] = {};
-        uint32_t data = 0;
-        if (!ReadText(stream, key, kTextCapacity) || !ReadText(stream, value, kTextCapacity) ||
-            !ReadInt32(stream, &data)) {
+        WCHAR key[kTextCapacity];
+        WCHAR value[kTextCapacity];
+        if (!ReadText(stream, key) || !ReadText(stream, value)) {
             return;
         }
-        Add(key, value, data);
+        if (Add(key, value, ReadInt32(stream)) == 0) {
+            return;
+        }
     }
 }
