@@ -150,6 +150,30 @@ TEST(GetAllChildNodes, AppendsTheChildrenInDocumentOrderToTheList)
     EXPECT_EQ(doc.Find("c"), list.tail->node);
 }
 
+// A null child entry ends the parser's walks over children; the node's own
+// lookups pass over it, and saving and releasing the tree skip it.
+TEST(GetAllChildNodes, NullChildEntryEndsTheWalk)
+{
+    LoadedDocument doc("<r><a/></r>");
+    IXmlNode* root = doc.Find("r");
+    ASSERT_NE(nullptr, root);
+    EXPECT_EQ(1u, root->AddChild(nullptr));
+    IXmlNode* z = nullptr;
+    ASSERT_EQ(1u, root->FindOrAddChild(KVOR_TEXT("z"), &z));
+    CXmlNodeList list;
+    ASSERT_EQ(KVOR_OK, doc->GetAllChildNodes(root, &list));
+    EXPECT_EQ((std::vector<std::string>{"a"}), Names(list));
+    EXPECT_EQ(nullptr, doc.Find("z"));
+    IXmlNode* found = nullptr;
+    EXPECT_EQ(1u, root->FindFirstChild(KVOR_TEXT("z"), &found));
+    EXPECT_EQ(z, found);
+    ASSERT_EQ(1u, root->SaveToFile(W(doc.Path("saved.xml")).c_str()));
+    std::vector<unsigned char> expected = {0xFF, 0xFE};
+    const std::vector<unsigned char> lines = Utf16Bytes("<?xml version=\"1.0\"?>\r\n<r>\r\n    <a />\r\n    <z />\r\n</r>\r\n");
+    expected.insert(expected.end(), lines.begin(), lines.end());
+    EXPECT_EQ(expected, ReadBytes(doc.Path("saved.xml")));
+}
+
 TEST(GetNodeAttr, RectangleReadsFourNumbers)
 {
     const struct { const char* attribute; uint32_t status; XmlRect rect; } cases[] = { // attribute null: none

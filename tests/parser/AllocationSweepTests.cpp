@@ -341,7 +341,9 @@ void Fill(CKeyValueTable& table, int first, int count)
     }
 }
 
-TEST(ModelSweep, FindOrAddChildAddsOneUsableChildOrNothing)
+// Only the node and its link are needed: a node whose attribute table got
+// no array is added all the same, a table on which every call does nothing.
+TEST(ModelSweep, FindOrAddChildAddsOneChildOrNothing)
 {
     CJXMLNode parent(KVOR_TEXT("r"));
     parent.AddChild(kvor::New<CJXMLNode>(KVOR_TEXT("a")));
@@ -351,6 +353,7 @@ TEST(ModelSweep, FindOrAddChildAddsOneUsableChildOrNothing)
     uint32_t result = 0;
     long live = 0;
     int refused = 0;
+    int withoutTable = 0;
     SweepAllocationFailures(
         [&] {
             live = LiveBlocks();
@@ -363,17 +366,20 @@ TEST(ModelSweep, FindOrAddChildAddsOneUsableChildOrNothing)
                 EXPECT_EQ(sentinel, out) << nth;
                 EXPECT_TRUE(Snapshot(parent) == before) << nth;
                 ++refused;
-            } else { // added: the new child is usable, attributes included
+            } else {
                 ASSERT_EQ(1u, result) << nth;
                 EXPECT_EQ(2u, Snapshot(parent).children.size()) << nth;
+                const bool stored = Snapshot(NodeAccess::Of(out)).attributeStorage;
+                withoutTable += stored ? 0 : 1;
                 out->SetAttrString(KVOR_TEXT("k"), KVOR_TEXT("v"));
-                EXPECT_EQ("v", U8(out->GetAttrString(KVOR_TEXT("k"), nullptr))) << nth;
+                EXPECT_EQ(stored ? "v" : "", U8(out->GetAttrString(KVOR_TEXT("k"), KVOR_TEXT("")))) << nth;
                 ASSERT_EQ(1u, parent.RemoveChild(out));
                 delete out;
             }
             EXPECT_EQ(live, LiveBlocks()) << nth << ": blocks leaked";
         });
-    EXPECT_GT(refused, 1); // the node, its entry array, its link
+    EXPECT_EQ(2, refused); // the node, its link
+    EXPECT_EQ(1, withoutTable);
 }
 
 TEST(TableSweep, AddPastCapacityKeepsEveryEntryWhateverIsRefused)

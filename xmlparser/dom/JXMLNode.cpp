@@ -33,12 +33,13 @@ CJXMLNode::~CJXMLNode()
     }
 }
 
+// Appends whatever it is given, null too: the parser's walks over children
+// end at a null entry, this node's own lookups pass over it, and the writer
+// and the destructor skip it. A child that cannot be linked stays the
+// caller's.
 uint32_t CJXMLNode::AddChild(IXmlNode* child)
 {
-    // A child that cannot be linked stays the caller's.
-    if (child != nullptr) {
-        m_children.Append(child);
-    }
+    m_children.Append(child);
     return 1;
 }
 
@@ -116,7 +117,7 @@ uint32_t CJXMLNode::FindNextChild(const WCHAR* name, IXmlNode** out)
     while (m_childCursor != nullptr) {
         IXmlNode* child = m_childCursor->node;
         m_childCursor = m_childCursor->next;
-        if (name != nullptr && kvor::wcscmp(child->GetName(), name) == 0) {
+        if (child != nullptr && name != nullptr && kvor::wcscmp(child->GetName(), name) == 0) {
             *out = child;
             return 1;
         }
@@ -124,8 +125,10 @@ uint32_t CJXMLNode::FindNextChild(const WCHAR* name, IXmlNode** out)
     return 0;
 }
 
-// 0 when the new child cannot be made whole: the node itself, its attribute
-// array or its link in the list. Nothing is added then.
+// 0 when the new node cannot be allocated. A node whose attribute table
+// could not get its first array is still a node (every call on that table
+// does nothing) and is added. A node for which the list has no link is
+// not: it is freed and the result is 0, so that nothing is half added.
 uint32_t CJXMLNode::FindOrAddChild(const WCHAR* name, IXmlNode** out)
 {
     if (name == nullptr || out == nullptr) {
@@ -139,9 +142,7 @@ uint32_t CJXMLNode::FindOrAddChild(const WCHAR* name, IXmlNode** out)
         return 0;
     }
     const int32_t before = m_children.count;
-    if (child->m_attributes.HasStorage()) {
-        m_children.Append(child);
-    }
+    m_children.Append(child);
     if (m_children.count == before) {
         delete child;
         return 0;
