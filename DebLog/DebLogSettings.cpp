@@ -185,19 +185,18 @@ void DebLogger::SettingsPrint(const WCHAR* format, ...)
     SYSTEMTIME now;
     GetLocalTime(&now);
     // The executable's own name, not the shortened title: these lines are
-    // read by a person setting up the registry.
+    // read by a person setting up the registry. The name may be empty (a
+    // file named ".hidden", or a path without a backslash); only a path
+    // that cannot be read leaves it out of the line.
     WCHAR path[kPathCapacity];
     WCHAR name[kPathCapacity];
-    name[0] = 0;
-    if (GetModuleFileNameW(nullptr, path, kPathCapacity) != 0) {
-        path[kPathCapacity - 1] = 0;
-        TitleFromPath(path, name, kPathCapacity);
-    }
-    if (name[0] == 0) {
+    if (GetModuleFileNameW(nullptr, path, kPathCapacity) == 0) {
         NKDbgPrintfW(KVOR_TEXT("[%02d:%02d:%02d][%u]%s\n"), now.wHour, now.wMinute, now.wSecond,
                      GetCurrentThreadId(), message);
         return;
     }
+    path[kPathCapacity - 1] = 0;
+    TitleFromPath(path, name, kPathCapacity);
     NKDbgPrintfW(KVOR_TEXT("[%02d:%02d:%02d][%s.exe][%u]%s\n"), now.wHour, now.wMinute, now.wSecond, name,
                  GetCurrentThreadId(), message);
 }

@@ -90,22 +90,22 @@ inline std::wstring EnvironmentBlock(const Environment& environment)
     return block;
 }
 
-// Runs the test `suiteDotName` of this program in a new process with the
-// extra environment; returns its exit code (0 when the test passed).
-inline int RunInFreshProcess(const std::string& suiteDotName, Environment environment)
+// Runs the test `suiteDotName` of this program (or of a copy of it at
+// `copy`) in a new process with the extra environment; returns its exit
+// code (0 when the test passed).
+inline int RunInFreshProcess(const std::string& suiteDotName, Environment environment, const std::string& copy = "")
 {
     environment.emplace_back("KVOR_FRESH_PROCESS", "1");
     std::wstring block = EnvironmentBlock(environment);
-    wchar_t program[MAX_PATH];
-    const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH) {
+    const std::wstring program = WideFromUtf8(copy.empty() ? ProgramPath() : copy);
+    if (program.empty()) {
         return -1;
     }
-    std::wstring command = L"\"" + std::wstring(program) + L"\" --gtest_filter=" + WideFromUtf8(suiteDotName);
+    std::wstring command = L"\"" + program + L"\" --gtest_filter=" + WideFromUtf8(suiteDotName);
     STARTUPINFOW startup = {};
     startup.cb = sizeof(startup);
     PROCESS_INFORMATION process = {};
-    if (!CreateProcessW(program, command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr,
+    if (!CreateProcessW(program.c_str(), command.data(), nullptr, nullptr, FALSE, CREATE_UNICODE_ENVIRONMENT, block.data(), nullptr,
                         &startup, &process)) {
         return -1;
     }
@@ -127,10 +127,11 @@ inline std::string ProgramPath()
     return length > 0 ? std::string(self, static_cast<size_t>(length)) : "/proc/self/exe";
 }
 
-// The command that starts this program again. A build for user-mode
-// emulation (KVOR_TEST_EMULATOR names the emulator and its options) runs
-// the program through the emulator, since the host cannot start it itself.
-inline std::vector<std::string> SelfCommand()
+// The command that starts this program (or a copy of it) again. A build for
+// user-mode emulation (KVOR_TEST_EMULATOR names the emulator and its
+// options) runs the program through the emulator, since the host cannot
+// start it itself.
+inline std::vector<std::string> SelfCommand(const std::string& copy)
 {
     std::vector<std::string> command;
 #if defined(KVOR_TEST_EMULATOR)
@@ -139,19 +140,21 @@ inline std::vector<std::string> SelfCommand()
         command.push_back(word);
     }
 #endif
-    if (command.empty()) {
+    if (command.empty() && copy.empty()) {
         command.push_back("/proc/self/exe");
         return command;
     }
-    command.push_back(ProgramPath());
+    command.push_back(copy.empty() ? ProgramPath() : copy);
     return command;
 }
 
-// Runs the test `suiteDotName` of this program in a new process with the
-// extra environment; returns its exit status (0 when the test passed).
-inline int RunInFreshProcess(const std::string& suiteDotName, const Environment& environment)
+// Runs the test `suiteDotName` of this program (or of a copy of it at
+// `copy`) in a new process with the extra environment; returns its exit
+// status (0 when the test passed).
+inline int RunInFreshProcess(const std::string& suiteDotName, const Environment& environment,
+                             const std::string& copy = "")
 {
-    std::vector<std::string> command = SelfCommand();
+    std::vector<std::string> command = SelfCommand(copy);
     command.push_back("--gtest_filter=" + suiteDotName);
     std::vector<char*> arguments;
     for (std::string& argument : command) {

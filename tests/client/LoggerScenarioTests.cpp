@@ -129,15 +129,16 @@ public:
     std::string LogFile() const { return m_dir.File("device/DebLogger/" + kTitle + ".log"); }
     std::vector<std::string> DebugLines() const { return ReadLines(Path("debug.txt")); }
 
-    // Runs LoggerScenarioChild.<child> in a fresh process; 0 when it passed.
-    int Run(const char* child, const Environment& extra = Environment()) const
+    // Runs LoggerScenarioChild.<child> in a fresh process (of a copy of this
+    // program at `copy`, when given); 0 when it passed.
+    int Run(const char* child, const Environment& extra = Environment(), const std::string& copy = "") const
     {
         Environment environment = {{"KVOR_REGISTRY", m_dir.File("registry")},
                                    {"KVOR_DEVICE_ROOT", m_dir.File("device")},
                                    {"KVOR_DEBUG_OUTPUT", Path("debug.txt")},
                                    {"KVOR_TEST_DIR", m_dir.Path()}};
         environment.insert(environment.end(), extra.begin(), extra.end());
-        return RunInFreshProcess(std::string("LoggerScenarioChild.") + child, environment);
+        return RunInFreshProcess(std::string("LoggerScenarioChild.") + child, environment, copy);
     }
 
 private:
@@ -250,6 +251,28 @@ TEST(LoggerScenario, WithoutTheKvorKeyLoggingStaysOff)
          R"(\[[^#\]]*kvorXMLParser[^#\]]*#[0-9]+\]\[12\]\[kvorXMLParser\]Initialize DebLog Failed ! )"},
         scenario.DebugLines());
     EXPECT_FALSE(std::filesystem::exists(scenario.Key("SOFTWARE")));
+}
+
+// A name that is empty once cut at its last dot is still the executable's
+// name: the registry's lines show it empty instead of leaving it out.
+TEST(LoggerScenario, ExecutableWithAnEmptyNameShowsItEmpty)
+{
+    Scenario scenario;
+    const std::string program = ProgramPath();
+#if defined(_WIN32)
+    const std::string name = ".exe";
+#else
+    const std::string name = ".hidden";
+#endif
+    const std::string copy = program.substr(0, program.find_last_of("/\\") + 1) + name;
+    ASSERT_TRUE(std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing));
+    const int status = scenario.Run("SearchEmptyParser", Environment(), copy);
+    std::filesystem::remove(copy);
+    ASSERT_EQ(0, status);
+    const std::vector<std::string> lines = scenario.DebugLines();
+    ASSERT_FALSE(lines.empty());
+    EXPECT_TRUE(std::regex_match(lines[0], std::regex(kTime + R"(\[\.exe\]\[[0-9]+\]DEB_KVOR_PATH = SOFTWARE\\KVOR\\)")))
+        << lines[0];
 }
 
 TEST(LoggerScenario, ExecutableKeyOverridesSeverity)
