@@ -64,8 +64,66 @@ uint32_t CKvorXMLParser::FindNode(const WCHAR* elementName, IXmlNode** found, co
     return KVOR_OK;
 }
 
+namespace {
+
+// The nodes whose children a search is walking, from the top down. Held
+// inline for any document the reader loads; deeper trees, which only a
+// client can build, take it from the heap.
+class WalkStack {
+public:
+    WalkStack() = default;
+    ~WalkStack()
+    {
+        if (m_nodes != m_inline) {
+            kvor::Release(m_nodes);
+        }
+    }
+    WalkStack(const WalkStack&) = delete;
+    WalkStack& operator=(const WalkStack&) = delete;
+
+    bool Push(IXmlNode* node)
+    {
+        if (m_count == m_capacity && !Grow()) {
+            return false;
+        }
+        m_nodes[m_count++] = node;
+        return true;
+    }
+    IXmlNode* Pop() { return m_nodes[--m_count]; }
+    IXmlNode* Top() const { return m_nodes[m_count - 1]; }
+    size_t Count() const { return m_count; }
+
+private:
+    bool Grow()
+    {
+        IXmlNode** nodes = m_capacity <= SIZE_MAX / 2 ? kvor::AllocateArray<IXmlNode*>(m_capacity * 2) : nullptr;
+        if (nodes == nullptr) {
+            return false;
+        }
+        for (size_t i = 0; i < m_count; ++i) {
+            nodes[i] = m_nodes[i];
+        }
+        if (m_nodes != m_inline) {
+            kvor::Release(m_nodes);
+        }
+        m_nodes = nodes;
+        m_capacity *= 2;
+        return true;
+    }
+
+    static const size_t kInline = CJXMLNode::kMaxDepth;
+    IXmlNode* m_inline[kInline];
+    IXmlNode** m_nodes = m_inline;
+    size_t m_count = 0;
+    size_t m_capacity = kInline;
+};
+
+} // namespace
+
 // Post-order: a node's subtree is searched before the node itself, so the
-// deepest, earliest match wins and the root is tested last.
+// deepest, earliest match wins and the root is tested last. The walk keeps
+// its place in each node's own child cursor and its path in a stack, not
+// in recursion, so that no depth of tree can exhaust the thread's stack.
 IXmlNode* CKvorXMLParser::_FindAllSubNodes(IXmlNode* parent, IXmlNode* node, const WCHAR* elementName,
                                            const WCHAR* attrName, const WCHAR* attrText,
                                            const int32_t* attrNumber)
@@ -82,16 +140,26 @@ IXmlNode* CKvorXMLParser::_FindAllSubNodes(IXmlNode* parent, IXmlNode* node, con
         KVOR_LOG_ERROR(KVOR_TEXT("_FindAllSubNodes - The pointer of the node name is invalid!"));
         return nullptr;
     }
+    WalkStack walk;
+    walk.Push(node);
     IXmlNode* child = nullptr;
-    for (uint32_t more = node->GetFirstChild(&child); more != 0 && child != nullptr;
-         more = node->GetNextChild(&child)) {
-        IXmlNode* match = _FindAllSubNodes(node, child, elementName, attrName, attrText, attrNumber);
-        if (match == nullptr && Matches(child, elementName, attrName, attrText, attrNumber)) {
-            match = child;
+    uint32_t more = node->GetFirstChild(&child);
+    for (;;) {
+        if (more != 0 && child != nullptr) {
+            if (!walk.Push(child)) {
+                return nullptr; // no memory to go deeper: nothing found
+            }
+            more = child->GetFirstChild(&child);
+            continue;
         }
-        if (match != nullptr) {
-            return match;
+        IXmlNode* done = walk.Pop();
+        if (walk.Count() == 0) {
+            break;
         }
+        if (Matches(done, elementName, attrName, attrText, attrNumber)) {
+            return done;
+        }
+        more = walk.Top()->GetNextChild(&child);
     }
     // The top call passes the root as both parent and node.
     if (node == parent && Matches(node, elementName, attrName, attrText, attrNumber)) {

@@ -20,17 +20,32 @@ void CJXMLNode::InitializeEmpty()
     m_content = nullptr;
 }
 
-// The subtree goes depth first, each child through its own destructor;
-// the table and the list's links follow as members.
+// A tree of any depth goes without recursion: before a child is deleted,
+// its own children move to the front of this node's list, so that every
+// node deleted has none left, and the walk goes on with them. Children of
+// another implementation of IXmlNode are deleted as they are. Null entries
+// are skipped.
 CJXMLNode::~CJXMLNode()
 {
     kvor::Release(m_content);
-    m_childCursor = m_children.head;
-    while (m_childCursor != nullptr) {
-        IXmlNode* child = m_childCursor->node;
-        m_childCursor = m_childCursor->next;
+    m_childCursor = nullptr;
+    while (m_children.head != nullptr) {
+        XmlNodeListItem* link = m_children.head;
+        IXmlNode* child = link->node;
+        m_children.head = link->next;
+        delete link;
+        CJXMLNode* element = dynamic_cast<CJXMLNode*>(child);
+        if (element != nullptr && element->m_children.head != nullptr) {
+            element->m_children.tail->next = m_children.head;
+            m_children.head = element->m_children.head;
+            element->m_children.head = nullptr;
+            element->m_children.tail = nullptr;
+            element->m_children.count = 0;
+        }
         delete child;
     }
+    m_children.tail = nullptr;
+    m_children.count = 0;
 }
 
 // Appends whatever it is given, null too: the parser's walks over children

@@ -48,16 +48,19 @@ void CJXMLNode::WriteElement(CJXMLNode* node, CFileWrapper& file, int32_t indent
     const int32_t attributeCount = node->m_attributes.GetCount();
     const bool hasBody = childCount > 0 || node->m_content != nullptr;
 
+    // From 512 levels below the saved element the spaces alone would fill
+    // the line, and no reader of ours loads a file that deep: such elements
+    // are left out with their subtrees, which also bounds the writer's
+    // recursion whatever depth a tree was built to.
+    if (indentation >= kLineCapacity) {
+        return;
+    }
     WCHAR* line = kvor::AllocateArray<WCHAR>(kLineCapacity);
     if (line == nullptr) {
         return;
     }
-    // From 512 levels down the spaces alone would fill the line and cut off
-    // the markup, so such elements start at the left margin instead: the
-    // file loses its shape there but keeps every tag whole.
-    const int32_t margin = indentation < kLineCapacity ? indentation : 0;
 
-    BeginLine(line, margin);
+    BeginLine(line, indentation);
     Append(line, KVOR_TEXT("<"));
     Append(line, node->m_name);
     for (int32_t index = 0; index < attributeCount; ++index) {
@@ -76,7 +79,7 @@ void CJXMLNode::WriteElement(CJXMLNode* node, CFileWrapper& file, int32_t indent
     file.WriteLine(line);
 
     if (node->m_content != nullptr) {
-        BeginLine(line, margin);
+        BeginLine(line, indentation);
         Append(line, node->m_content);
         file.WriteLine(line);
     }
@@ -94,7 +97,7 @@ void CJXMLNode::WriteElement(CJXMLNode* node, CFileWrapper& file, int32_t indent
     }
 
     if (hasBody) {
-        BeginLine(line, margin);
+        BeginLine(line, indentation);
         Append(line, KVOR_TEXT("</"));
         Append(line, node->m_name);
         Append(line, KVOR_TEXT(">"));
