@@ -9,12 +9,32 @@
 // the system when the pool has not come back to them for a second: a
 // document freed and loaded again soon after finds its memory still there,
 // instead of the system's pages given back and faulted in again.
+//
+// Under AddressSanitizer the pool marks the slots of its chunks as
+// unaddressable except the blocks it has handed out (block headers, free
+// and never-used slots), so that a use after free or an overflow into the
+// next slot is reported as it would be for a block of the system heap.
 #ifndef KVOR_BLOCK_POOL_H
 #define KVOR_BLOCK_POOL_H
 
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
+
+#if defined(__has_feature)
+#define KVOR_HAS_FEATURE(feature) __has_feature(feature)
+#else
+#define KVOR_HAS_FEATURE(feature) 0
+#endif
+#if defined(__SANITIZE_ADDRESS__) || KVOR_HAS_FEATURE(address_sanitizer)
+#define KVOR_ADDRESS_SANITIZER 1
+// The heap's own code reads and writes its bookkeeping, which lies in
+// memory marked unaddressable, without the sanitizer's checks.
+#define KVOR_HEAP_INTERNAL __attribute__((no_sanitize_address))
+#else
+#define KVOR_ADDRESS_SANITIZER 0
+#define KVOR_HEAP_INTERNAL
+#endif
 
 namespace kvor {
 
@@ -41,6 +61,13 @@ public:
     typedef uint32_t (*Clock)();
     static constexpr uint32_t kIdleLifetime = 1000; // milliseconds
 
+    // The two ways empty chunks are kept, each of which can be switched off
+    // to measure what it brings (the benchmark does).
+    struct Heuristics {
+        bool keepIdleChunks = true;  // else an empty chunk beyond its class's one goes back at once
+        bool lowestAddressFirst = true; // else the idle chunk freed last is taken first
+    };
+
     constexpr explicit BlockPool(Clock clock = nullptr) : m_clock(clock) {}
     BlockPool(const BlockPool&) = delete;
     BlockPool& operator=(const BlockPool&) = delete;
@@ -55,6 +82,10 @@ public:
     void ReleaseEmptyChunks() noexcept;
     // Chunks taken from the system and not yet given back.
     size_t ChunkCount() const noexcept;
+    // Blocks handed out and not yet taken back.
+    size_t BlocksInUse() const noexcept;
+    // Gives the empty chunks back, then keeps them as heuristics says.
+    void Tune(const Heuristics& heuristics) noexcept;
 
 private:
     static constexpr size_t kClassCount = kLargestBlock / kGranule + 1;
@@ -85,6 +116,8 @@ private:
     bool m_idleSorted = true;    // by address, lowest first
     uint32_t m_idleTouched = 0;  // when an idle chunk was last added or taken
     size_t m_chunkCount = 0;
+    size_t m_blocksInUse = 0;
+    Heuristics m_heuristics;
     Clock m_clock;
     std::atomic<bool> m_locked{false};
 };

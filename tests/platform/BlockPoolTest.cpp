@@ -243,4 +243,59 @@ TEST(Memory, OversizedRequestsAreRefusedAndNullIsReleased)
     kvor::Release(large);
 }
 
+// Tests run the heap as shipped: small blocks from the pool, unless a test
+// is refusing allocations.
+TEST(Memory, SmallBlocksComeFromThePoolExceptWhileAllocationsAreRefused)
+{
+    const size_t before = kvor::testing::CountHeap().blocks;
+    void* pooled = kvor::Allocate(100);
+    EXPECT_EQ(kvor::testing::CountHeap().blocks, before + 1);
+    void* counted = nullptr;
+    {
+        kvortest::ScopedAllocationFailure refuse(2);
+        counted = kvor::Allocate(100);
+    }
+    EXPECT_EQ(kvor::testing::CountHeap().blocks, before + 1);
+    kvor::Release(counted);
+    kvor::Release(pooled);
+    EXPECT_EQ(kvor::testing::CountHeap().blocks, before);
+}
+
+// Under AddressSanitizer a pooled block is watched as a block of the
+// system heap would be.
+TEST(MemoryDeathTest, SanitizerReportsMisuseOfPooledBlocks)
+{
+    if (!KVOR_ADDRESS_SANITIZER) {
+        GTEST_SKIP() << "built without AddressSanitizer";
+    }
+    struct Case {
+        const char* name;
+        void (*misuse)();
+        const char* report;
+    };
+    const Case cases[] = {
+        {"read after release",
+         [] {
+             volatile char* block = static_cast<char*>(kvor::Allocate(40));
+             kvor::Release(const_cast<char*>(block));
+             (void)block[0];
+         },
+         "use-after-poison"},
+        {"write one past the end",
+         [] { static_cast<volatile char*>(kvor::Allocate(40))[40] = 1; }, "use-after-poison"},
+        {"write into the next slot", [] { static_cast<volatile char*>(kvor::Allocate(40))[48] = 1; },
+         "use-after-poison"},
+        {"release twice",
+         [] {
+             void* block = kvor::Allocate(40);
+             kvor::Release(block);
+             kvor::Release(block);
+         },
+         "released a block that is not in use"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_DEATH(c.misuse(), c.report) << c.name;
+    }
+}
+
 } // namespace

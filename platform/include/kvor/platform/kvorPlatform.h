@@ -115,12 +115,25 @@ public:
 };
 
 namespace testing {
-// Replaces the allocator behind Allocate (null restores the default).
-// A replacement either refuses (null, or std::bad_alloc) or forwards to
+// Replaces the allocator behind Allocate (null restores the pool). A
+// replacement either refuses (null, or std::bad_alloc) or forwards to
 // ::operator new(bytes, std::nothrow), so that Release and delete match.
-// While one is installed, every block comes from it, none from the pool.
+// While one is installed, every block comes from it, none from the pool;
+// blocks from either are released alike whenever that happens.
 typedef void* (*AllocationHook)(size_t bytes);
 void SetAllocationHook(AllocationHook hook);
+
+// What the pool holds now: blocks handed out and not yet released, and
+// chunks taken from the system.
+struct HeapCount {
+    size_t blocks;
+    size_t chunks;
+};
+HeapCount CountHeap();
+
+// Switches the pool's ways of keeping empty chunks (both on by default),
+// so that the benchmark can measure what each brings.
+void TuneHeap(bool keepIdleChunks, bool lowestAddressFirst);
 } // namespace testing
 
 } // namespace kvor
