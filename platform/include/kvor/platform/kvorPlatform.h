@@ -16,11 +16,9 @@
 
 // ---- Device kernel calls -------------------------------------------------
 
-#define EVENT_PULSE 1u
-#define EVENT_RESET 2u
 #define EVENT_SET 3u
 
-// Sets, resets or pulses an event (EVENT_SET == SetEvent).
+// Sets an event (SetEvent); EVENT_SET is the one action the library takes.
 BOOL EventModify(HANDLE event, DWORD action);
 
 // Formats with the library's wide printf and writes the line to the kernel
