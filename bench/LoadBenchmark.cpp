@@ -14,8 +14,8 @@
 // price an application with threads pays.
 //
 // The heap/ runs load the configuration documents (16 KB and 1 MB, UTF-16)
-// with each of the heap's heuristics switched off in turn, beside the heap
-// as shipped, so that one run shows what each brings.
+// with and without the one-thread shortcut of the heap and the events, so
+// that one run shows what it brings.
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
 #include <sys/single_threaded.h>
@@ -108,8 +108,8 @@ void LoadBenchmark(benchmark::State& state, const Parser* parser, std::string pa
     for (auto _ : state) {
         parser->loadAndFree(path, elements);
     }
-    // Our heap keeps the chunks of a freed tree for the next one; the meter
-    // would not see memory taken before it started.
+    // Our heap keeps an empty chunk per size class; the meter would not see
+    // memory taken before it started.
     kvor::ReleaseSpareMemory();
     StartHeapMeter();
     parser->loadAndFree(path, elements);
@@ -118,22 +118,14 @@ void LoadBenchmark(benchmark::State& state, const Parser* parser, std::string pa
 
 struct HeapVariant {
     const char* name;
-    bool keepIdleChunks;
-    bool lowestAddressFirst;
     bool oneThreadShortcut; // the heap's lock and the events' atomics skipped while single-threaded
 };
 
-const HeapVariant kHeapVariants[] = {
-    {"as shipped", true, true, true},
-    {"no idle chunks", false, true, true},
-    {"idle chunks unsorted", true, false, true},
-    {"no one-thread shortcut", true, true, false},
-};
+const HeapVariant kHeapVariants[] = {{"as shipped", true}, {"no one-thread shortcut", false}};
 
 void HeapVariantBenchmark(benchmark::State& state, HeapVariant variant, const Parser* parser, std::string path,
                           double bytes, long elements)
 {
-    kvor::testing::TuneHeap(variant.keepIdleChunks, variant.lowestAddressFirst);
     // Pretends a second thread: what the library sees in a process with threads.
     const char singleThreaded = __libc_single_threaded;
     if (!variant.oneThreadShortcut) {
@@ -141,7 +133,6 @@ void HeapVariantBenchmark(benchmark::State& state, HeapVariant variant, const Pa
     }
     LoadBenchmark(state, parser, path, bytes, elements);
     __libc_single_threaded = singleThreaded;
-    kvor::testing::TuneHeap(true, true);
 }
 
 // FindNode of a name that no element has: a walk over the whole tree.

@@ -3,7 +3,6 @@
 #include "kvor/platform/kvorPlatform.h"
 
 #include <cstdint>
-#include <functional>
 #include <new>
 #include <thread>
 
@@ -62,7 +61,7 @@ void CheckLive(void*) {}
 struct PoolChunk {
     BlockPool* pool;
     PoolChunk* previous; // in its class's list
-    PoolChunk* next;     // in its class's list, or in the idle list
+    PoolChunk* next;     // in its class's list
     FreeSlot* freed;
     char* unused;
     char* end;
@@ -177,7 +176,8 @@ KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
     if (sizeClass.spare == nullptr) {
         sizeClass.spare = chunk;
     } else {
-        pool.MakeIdle(chunk);
+        pool.Unlink(chunk);
+        pool.DropChunk(chunk);
     }
 }
 
@@ -191,7 +191,6 @@ KVOR_HEAP_INTERNAL void BlockPool::ReleaseEmptyChunks() noexcept
             sizeClass.spare = nullptr;
         }
     }
-    ReleaseIdleChunks();
 }
 
 size_t BlockPool::ChunkCount() const noexcept
@@ -204,27 +203,13 @@ size_t BlockPool::BlocksInUse() const noexcept
     return m_blocksInUse;
 }
 
-void BlockPool::Tune(const Heuristics& heuristics) noexcept
-{
-    ReleaseEmptyChunks();
-    Guard guard(m_locked);
-    m_heuristics = heuristics;
-}
-
-// An idle chunk when there is one, else new memory from the system. Idle
-// chunks are taken lowest address first: a tree is then laid out in memory
-// in the order it is built, as fresh memory from the system would be, and
-// walking it stays sequential.
 KVOR_HEAP_INTERNAL PoolChunk* BlockPool::AddChunk(size_t classIndex) noexcept
 {
-    char* memory = reinterpret_cast<char*>(TakeIdleChunk());
+    char* memory = static_cast<char*>(::operator new(kChunkBytes, std::nothrow));
     if (memory == nullptr) {
-        memory = static_cast<char*>(::operator new(kChunkBytes, std::nothrow));
-        if (memory == nullptr) {
-            return nullptr;
-        }
-        ++m_chunkCount;
+        return nullptr;
     }
+    ++m_chunkCount;
     // The chunk's own bookkeeping stays addressable: the pool's lists of
     // chunks run through it, and the leak checker follows only pointers in
     // memory the program may touch.
@@ -244,81 +229,6 @@ KVOR_HEAP_INTERNAL void BlockPool::DropChunk(PoolChunk* chunk) noexcept
     --m_chunkCount;
     MarkAddressable(chunk, kChunkBytes);
     ::operator delete(chunk);
-}
-
-KVOR_HEAP_INTERNAL void BlockPool::MakeIdle(PoolChunk* chunk) noexcept
-{
-    Unlink(chunk);
-    if (!m_heuristics.keepIdleChunks) {
-        DropChunk(chunk);
-        return;
-    }
-    DropIdleChunksIfUnused();
-    chunk->next = m_idle;
-    m_idle = chunk;
-    m_idleSorted = m_idleSorted && (chunk->next == nullptr || std::less<PoolChunk*>()(chunk, chunk->next));
-}
-
-KVOR_HEAP_INTERNAL PoolChunk* BlockPool::TakeIdleChunk() noexcept
-{
-    DropIdleChunksIfUnused();
-    if (m_idle == nullptr) {
-        return nullptr;
-    }
-    if (!m_idleSorted && m_heuristics.lowestAddressFirst) {
-        m_idle = SortedByAddress(m_idle);
-        m_idleSorted = true;
-    }
-    PoolChunk* chunk = m_idle;
-    m_idle = chunk->next;
-    return chunk;
-}
-
-// Idle chunks are kept while the pool keeps coming back to them; when none
-// was added or taken for a second, all of them go back to the system.
-KVOR_HEAP_INTERNAL void BlockPool::DropIdleChunksIfUnused() noexcept
-{
-    const uint32_t now = m_clock != nullptr ? m_clock() : GetTickCount();
-    if (now - m_idleTouched >= kIdleLifetime) {
-        ReleaseIdleChunks();
-    }
-    m_idleTouched = now;
-}
-
-KVOR_HEAP_INTERNAL void BlockPool::ReleaseIdleChunks() noexcept
-{
-    while (m_idle != nullptr) {
-        PoolChunk* chunk = m_idle;
-        m_idle = chunk->next;
-        DropChunk(chunk);
-    }
-    m_idleSorted = true;
-}
-
-// Merge sort of the singly linked idle list.
-KVOR_HEAP_INTERNAL PoolChunk* BlockPool::SortedByAddress(PoolChunk* list) noexcept
-{
-    if (list == nullptr || list->next == nullptr) {
-        return list;
-    }
-    PoolChunk* slow = list;
-    for (PoolChunk* fast = list->next; fast != nullptr && fast->next != nullptr; fast = fast->next->next) {
-        slow = slow->next;
-    }
-    PoolChunk* second = slow->next;
-    slow->next = nullptr;
-    PoolChunk* left = SortedByAddress(list);
-    PoolChunk* right = SortedByAddress(second);
-    PoolChunk head;
-    PoolChunk* tail = &head;
-    while (left != nullptr && right != nullptr) {
-        PoolChunk*& smaller = std::less<PoolChunk*>()(left, right) ? left : right;
-        tail->next = smaller;
-        tail = smaller;
-        smaller = smaller->next;
-    }
-    tail->next = left != nullptr ? left : right;
-    return head.next;
 }
 
 KVOR_HEAP_INTERNAL PoolChunk*& BlockPool::ListOf(const PoolChunk* chunk) noexcept

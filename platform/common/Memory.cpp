@@ -74,13 +74,6 @@ HeapCount CountHeap()
     return HeapCount{g_pool.BlocksInUse(), g_pool.ChunkCount()};
 }
 
-void TuneHeap(bool keepIdleChunks, bool lowestAddressFirst)
-{
-    BlockPool::Heuristics heuristics;
-    heuristics.keepIdleChunks = keepIdleChunks;
-    heuristics.lowestAddressFirst = lowestAddressFirst;
-    g_pool.Tune(heuristics);
-}
 } // namespace testing
 
 } // namespace kvor

@@ -128,10 +128,6 @@ struct HeapCount {
     size_t chunks;
 };
 HeapCount CountHeap();
-
-// Switches the pool's ways of keeping empty chunks (both on by default),
-// so that the benchmark can measure what each brings.
-void TuneHeap(bool keepIdleChunks, bool lowestAddressFirst);
 } // namespace testing
 
 } // namespace kvor
