@@ -40,6 +40,7 @@ struct KvorRegistryKey {
 
 namespace {
 
+using kvor::posix::MakeFolders;
 using kvor::posix::Win32ErrorFromErrno;
 
 const char kDefaultValueFile[] = "@";
@@ -75,14 +76,6 @@ LSTATUS Fail(LSTATUS code)
 LSTATUS FailFromErrno()
 {
     return Fail(static_cast<LSTATUS>(Win32ErrorFromErrno(errno)));
-}
-
-void MakeFolders(const std::string& path)
-{
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        mkdir(path.substr(0, slash).c_str(), 0755);
-    }
-    mkdir(path.c_str(), 0755);
 }
 
 // Held across processes while a process fills a key it created; nested
@@ -420,22 +413,6 @@ bool ReadLine(const std::string& path, std::string* line)
     return true;
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(wrote);
-    }
-    return true;
-}
-
 // Writes the whole file beside its target and renames it into place, so a
 // reader sees the old line or the new one, never a part.
 LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const std::string& text)
@@ -446,7 +423,7 @@ LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const 
         return FailFromErrno();
     }
     fchmod(fd, 0644);
-    const bool written = WriteAll(fd, text);
+    const bool written = kvor::posix::WriteAll(fd, text.data(), text.size());
     const int writeError = errno;
     close(fd);
     if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
