@@ -133,18 +133,17 @@ TEST_F(RegistryStore, NamesKeepEveryCharacterButTheBackslash)
         SetDword(valueKey, W(name).c_str(), 1);
         expected.push_back(std::string(name) + "=4:4");
     }
-    // Case aside, in the order of the names as the store keeps them.
+    // Listed as written, in the order of the names as the store keeps them.
     std::vector<std::string> keys = SubkeyNames(KVOR_TEXT("SOFTWARE\\KVOR\\T\\keys"));
     std::vector<std::string> values = Values(valueKey);
     RegCloseKey(valueKey);
-    std::sort(keys.begin(), keys.end());
-    std::sort(values.begin(), values.end());
-    std::sort(expected.begin(), expected.end());
-    EXPECT_EQ(std::vector<std::string>(std::begin(kNames), std::end(kNames)).size(), keys.size());
-    EXPECT_EQ(expected, values);
-    for (const char* name : kNames) {
-        EXPECT_NE(std::find(keys.begin(), keys.end(), name), keys.end()) << name;
+    for (std::vector<std::string>* names : {&keys, &values, &expected}) {
+        std::sort(names->begin(), names->end());
     }
+    EXPECT_EQ(expected, values);
+    std::vector<std::string> names(std::begin(kNames), std::end(kNames));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, keys);
     HKEY key = nullptr;
     EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(m_key, KVOR_TEXT("keys\\A/B"), 0, 0, &key));
     RegCloseKey(key);
@@ -166,24 +165,19 @@ protected:
 TEST_F(RegistryFolders, CreateReportsWhetherTheKeyIsNew)
 {
     const struct { const WCHAR* path; DWORD disposition; } steps[] = {
-        {KVOR_TEXT("SOFTWARE\\KVOR\\DebLog"), REG_CREATED_NEW_KEY},
-        {KVOR_TEXT("software\\kvor\\DEBLOG\\"), REG_OPENED_EXISTING_KEY},
-        {KVOR_TEXT("SOFTWARE\\KVOR\\DebLog\\Zone\\A"), REG_CREATED_NEW_KEY},
-        {KVOR_TEXT("Software\\Kvor\\debLog\\zone\\a"), REG_OPENED_EXISTING_KEY},
+        {KVOR_TEXT("DebLog\\Zone\\A"), REG_CREATED_NEW_KEY},
+        {KVOR_TEXT("debLog\\zone\\a\\"), REG_OPENED_EXISTING_KEY},
     };
     for (const auto& step : steps) {
-        SCOPED_TRACE(U8(step.path));
         HKEY key = nullptr;
         DWORD disposition = 0;
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegCreateKeyExW(HKEY_LOCAL_MACHINE, step.path, 0, nullptr, 0, 0, nullptr, &key, &disposition));
-        EXPECT_EQ(step.disposition, disposition);
-        EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(m_key, step.path, 0, nullptr, 0, 0, nullptr, &key, &disposition));
+        EXPECT_EQ(step.disposition, disposition) << U8(step.path);
+        RegCloseKey(key);
     }
     // One folder per key, named as first given.
-    EXPECT_TRUE(std::filesystem::is_directory(Folder("SOFTWARE/KVOR/DebLog/Zone/A")));
-    EXPECT_FALSE(std::filesystem::exists(Folder("software")));
-    EXPECT_FALSE(std::filesystem::exists(Folder("SOFTWARE/KVOR/DEBLOG")));
+    EXPECT_TRUE(std::filesystem::is_directory(Folder("SOFTWARE/KVOR/T/DebLog/Zone/A")));
+    EXPECT_FALSE(std::filesystem::exists(Folder("SOFTWARE/KVOR/T/debLog")));
 }
 
 TEST_F(RegistryFolders, OpeningAMissingKeyOrAValueFailsWithFileNotFound)
