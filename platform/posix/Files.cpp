@@ -110,10 +110,11 @@ struct Opened {
 
 // OPEN_ALWAYS and CREATE_ALWAYS: create it new, else open what is there;
 // retried in case another process removes it in between. existed tells
-// whether the file was already there.
+// whether the file was already there. What is there is opened without
+// waiting, so that a FIFO without a writer cannot hold the caller.
 Opened OpenAlways(const std::string& path, int flags, DWORD disposition)
 {
-    const int existing = disposition == CREATE_ALWAYS ? flags | O_TRUNC : flags;
+    const int existing = (disposition == CREATE_ALWAYS ? flags | O_TRUNC : flags) | O_NONBLOCK;
     for (int attempt = 0; attempt < 8; ++attempt) {
         const int created = open(path.c_str(), flags | O_CREAT | O_EXCL, 0644);
         if (created >= 0 || errno != EEXIST) {
@@ -127,14 +128,17 @@ Opened OpenAlways(const std::string& path, int flags, DWORD disposition)
     return {-1, false};
 }
 
-bool RejectFolder(int descriptor)
+// Only plain files are files here, as on the device: a folder, a FIFO or
+// a device node is refused. The file then reads and writes waiting again.
+bool RejectAllButFiles(int descriptor)
 {
     struct stat info;
-    if (fstat(descriptor, &info) == 0 && S_ISDIR(info.st_mode)) {
+    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
         close(descriptor);
         FailWith(ERROR_ACCESS_DENIED);
         return true;
     }
+    fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
     return false;
 }
 
@@ -156,7 +160,7 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD /*share*/, LPSECURITY_ATTRI
         FailOpen(errno, native);
         return INVALID_HANDLE_VALUE;
     }
-    if (RejectFolder(opened.descriptor)) {
+    if (RejectAllButFiles(opened.descriptor)) {
         return INVALID_HANDLE_VALUE;
     }
     FileObject* file = new (std::nothrow) FileObject(opened.descriptor);

@@ -1,5 +1,7 @@
 // The file layer: Win32 dispositions and error codes over Linux files.
 // (Backslash paths under the device root are checked by the log file tests.)
+#include <sys/stat.h>
+
 #include <cstring>
 #include <gtest/gtest.h>
 
@@ -79,8 +81,12 @@ TEST(Files, MissingFoldersFoldersAndDeletionReportWin32Errors)
         EXPECT_EQ(Open(dir.File("none/f.xml"), disposition), INVALID_HANDLE_VALUE) << disposition;
         EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_PATH_NOT_FOUND)) << disposition;
     }
-    EXPECT_EQ(Open(folder, OPEN_ALWAYS, GENERIC_READ), INVALID_HANDLE_VALUE) << "a folder is not a file";
-    EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED));
+    const std::string fifo = dir.File("fifo");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600));
+    for (const std::string& other : {folder, fifo}) { // a FIFO without a writer must not hold the open
+        EXPECT_EQ(Open(other, OPEN_ALWAYS, GENERIC_READ), INVALID_HANDLE_VALUE) << other << " is not a file";
+        EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_ACCESS_DENIED)) << other;
+    }
     EXPECT_TRUE(DeleteFileW(W(file).c_str()));
     EXPECT_FALSE(FileExists(file));
     EXPECT_FALSE(DeleteFileW(W(file).c_str()));
