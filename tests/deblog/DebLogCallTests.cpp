@@ -104,17 +104,18 @@ TEST_F(LoggerTest, ZoneEnabledAnswersByThresholdOutputTypeAndOutputEnable)
         {"output type 0", 0, 1, 0, 12, 4, 0}, {"output type without output bit", 4, 1, 0, 12, 4, 1},
         {"output enable 2", 1, 2, 0, 12, 4, 0}, {"output enable 3", 1, 3, 0, 12, 0, 1},
     };
+    int probe = 0; // a zone of each case's own
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::string zone = "Probe" + std::to_string(++probe);
         SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", c.outputType);
-        SetDword("SOFTWARE/KVOR/DebLogger/Zone/Probe", "OutputEnable", c.outputEnable);
-        device.RemoveValue("SOFTWARE/KVOR/DebLogger/Zone/Probe", "Severity");
+        SetDword("SOFTWARE/KVOR/DebLogger/Zone/" + zone, "OutputEnable", c.outputEnable);
         if (c.zoneSeverity >= 0) {
-            SetDword("SOFTWARE/KVOR/DebLogger/Zone/Probe", "Severity", static_cast<unsigned>(c.zoneSeverity));
+            SetDword("SOFTWARE/KVOR/DebLogger/Zone/" + zone, "Severity", static_cast<unsigned>(c.zoneSeverity));
         }
         DebLogger fresh;
         ASSERT_EQ(1u, fresh.Initialize());
-        ASSERT_EQ(1u, fresh.RegisterZone(12, KVOR_TEXT("Probe"), kFile, 1));
+        ASSERT_EQ(1u, fresh.RegisterZone(12, W(zone).c_str(), kFile, 1));
         EXPECT_EQ(c.on, fresh.IsZoneEnabled(c.zone, c.severity));
     }
 }
