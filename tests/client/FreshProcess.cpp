@@ -9,84 +9,17 @@
 #include "TestText.h"
 
 #if defined(_WIN32)
+#include <process.h>
 #include <windows.h>
 #else
 #include <limits.h>
+#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
+extern char** environ;
 #endif
 
 namespace kvortest {
-namespace {
-
-#if defined(_WIN32)
-std::string ProgramFile()
-{
-    char path[MAX_PATH];
-    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
-    return std::string(path, length < MAX_PATH ? length : 0);
-}
-
-// The started process, or -1.
-intptr_t Start(const std::vector<std::string>& command)
-{
-    std::string line;
-    for (const std::string& word : command) {
-        line += "\"" + word + "\" ";
-    }
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
-        return -1;
-    }
-    CloseHandle(process.hThread);
-    return reinterpret_cast<intptr_t>(process.hProcess);
-}
-
-int Wait(intptr_t started)
-{
-    const HANDLE process = reinterpret_cast<HANDLE>(started);
-    WaitForSingleObject(process, INFINITE);
-    DWORD code = 1;
-    GetExitCodeProcess(process, &code);
-    CloseHandle(process);
-    return static_cast<int>(code);
-}
-#else
-std::string ProgramFile()
-{
-    char self[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", self, sizeof(self) - 1);
-    return length > 0 ? std::string(self, static_cast<size_t>(length)) : "/proc/self/exe";
-}
-
-intptr_t Start(std::vector<std::string> command)
-{
-    std::vector<char*> arguments;
-    for (std::string& argument : command) {
-        arguments.push_back(argument.data());
-    }
-    arguments.push_back(nullptr);
-    const pid_t child = fork();
-    if (child == 0) {
-        execvp(arguments[0], arguments.data());
-        _exit(127);
-    }
-    return child;
-}
-
-int Wait(intptr_t child)
-{
-    int status = 0;
-    if (waitpid(static_cast<pid_t>(child), &status, 0) != child) {
-        return -1;
-    }
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-#endif
-
-} // namespace
 
 bool InFreshProcess()
 {
@@ -96,7 +29,15 @@ bool InFreshProcess()
 
 std::string ProgramPath()
 {
-    return ProgramFile();
+#if defined(_WIN32)
+    char path[MAX_PATH];
+    const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+    return std::string(path, length < MAX_PATH ? length : 0);
+#else
+    char path[PATH_MAX];
+    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
+    return length > 0 ? std::string(path, static_cast<size_t>(length)) : "/proc/self/exe";
+#endif
 }
 
 int RunInFreshProcess(const std::string& suiteDotName, const Environment& environment, const std::string& copy)
@@ -112,10 +53,15 @@ int RunInFreshProcess(const std::string& suiteDotName, const Environment& enviro
 #endif
     command.push_back(copy.empty() ? ProgramPath() : copy);
     command.push_back("--gtest_filter=" + suiteDotName);
+    std::vector<char*> arguments;
+    for (std::string& argument : command) {
+        arguments.push_back(argument.data());
+    }
+    arguments.push_back(nullptr);
 
     // The child inherits the variables, set here while it starts: one start at a time.
     static std::mutex starting;
-    intptr_t started = -1;
+    intptr_t child = -1;
     {
         const std::lock_guard<std::mutex> lock(starting);
         std::vector<std::unique_ptr<ScopedEnv>> set;
@@ -123,12 +69,25 @@ int RunInFreshProcess(const std::string& suiteDotName, const Environment& enviro
         for (const auto& variable : environment) {
             set.emplace_back(new ScopedEnv(variable.first.c_str(), variable.second));
         }
-        started = Start(command);
+#if defined(_WIN32)
+        child = _spawnv(_P_NOWAIT, arguments[0], arguments.data());
+#else
+        pid_t pid = -1;
+        child = posix_spawnp(&pid, arguments[0], nullptr, nullptr, arguments.data(), environ) == 0 ? pid : -1;
+#endif
         while (!set.empty()) { // the last one set is restored first
             set.pop_back();
         }
     }
-    return started == -1 ? -1 : Wait(started);
+    int status = -1;
+#if defined(_WIN32)
+    return child == -1 || _cwait(&status, child, 0) == -1 ? -1 : status;
+#else
+    if (child == -1 || waitpid(static_cast<pid_t>(child), &status, 0) != child) {
+        return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+#endif
 }
 
 } // namespace kvortest

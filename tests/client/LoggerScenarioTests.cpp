@@ -117,13 +117,13 @@ TEST(LoggerScenarioChild, Operations)
     }
     const std::string dir = std::getenv("KVOR_TEST_DIR");
     if (const char* barrier = std::getenv("KVOR_TEST_BARRIER")) {
-        const std::string name(barrier, std::strchr(barrier, ':'));
-        WriteText(dir + "/barrier/" + name, "");
+        const std::string me = barrier;
+        WriteText(dir + "/barrier/" + me.substr(0, me.find(':')), "");
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
         while (std::distance(std::filesystem::directory_iterator(dir + "/barrier"), {}) < 2 &&
                std::chrono::steady_clock::now() < deadline) {
         }
-        std::this_thread::sleep_for(std::chrono::microseconds(std::atoi(std::strchr(barrier, ':') + 1)));
+        std::this_thread::sleep_for(std::chrono::microseconds(std::stoi(me.substr(me.find(':') + 1))));
     }
     ScopedParser parser;
     parser->LoadXmlFile(nullptr);
@@ -242,18 +242,15 @@ TEST(LoggerScenario, TwoProcessesStartingAtOnceBothSucceed)
         }
         EXPECT_EQ(1u, creators);
         // The tree is complete, every value whole.
-        const struct { std::string key, name, line; } values[] = {
-            {"SOFTWARE/KVOR/DebLogger", "OutputType", "dword:00000001"},
-            {"SOFTWARE/KVOR/DebLogger", "Severity", "dword:00000003"},
-            {"SOFTWARE/KVOR/DebLogger", "FileMode", "dword:00000000"},
-            {"SOFTWARE/KVOR/DebLogger", "TimeFormat", "dword:00000000"},
-            {kZone + "DebLog", "OutputEnable", "dword:00000001"},
-            {kZone + "Win32", "OutputEnable", "dword:00000001"},
-            {kZone + "DefaultZone", "OutputEnable", "dword:00000001"},
-            {kZone + "kvorXMLParser", "OutputEnable", "dword:00000001"},
-        };
-        for (const auto& value : values) {
-            EXPECT_EQ(value.line, scenario.device.Value(value.key, value.name)) << value.key << " " << value.name;
+        const struct { const char *name, *line; } globals[] = {{"OutputType", "dword:00000001"},
+                                                               {"Severity", "dword:00000003"},
+                                                               {"FileMode", "dword:00000000"},
+                                                               {"TimeFormat", "dword:00000000"}};
+        for (const auto& value : globals) {
+            EXPECT_EQ(value.line, scenario.device.Value("SOFTWARE/KVOR/DebLogger", value.name)) << value.name;
+        }
+        for (const char* zone : {"DebLog", "Win32", "DefaultZone", "kvorXMLParser"}) {
+            EXPECT_EQ("dword:00000001", scenario.device.Value(kZone + zone, "OutputEnable")) << zone;
         }
     }
 }
