@@ -1,6 +1,6 @@
-// The executable title, the logger's clock, and the log file of a program
-// without a version. (The header with a version is checked from a client
-// program, which declares one.)
+// The executable's title and version, the logger's clock, and the log file
+// of a program without a version. (The header with a version is checked
+// from a client program, which declares one.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -66,6 +66,41 @@ TEST(LoggerClock, OffsetTurnsTheTickCountIntoTheTimeOfDay)
     // The sum wraps at 32 bits, as the tick count does.
     const ClockTime wrapped = DebLogger::ClockTimeAt(0xFFFFFFFF, 1);
     EXPECT_EQ(0, wrapped.hour + wrapped.minute + wrapped.second + wrapped.millisecond);
+}
+
+// A file that holds no version record fails with a resource error: the posix
+// back end names the missing resource type, Windows the missing resource data.
+const DWORD kResourceDataNotFound = 1812;
+const DWORD kNoRecord = 0;
+
+TEST(VersionInfo, FilesWithoutARecordHaveNoVersion)
+{
+    TempDir dir;
+    WriteText(dir.File("text.exe"), std::string(4096, 'x'));
+    WriteText(dir.File("short"), "\x7f" "ELF");
+    WCHAR self[DebLogger::kPathCapacity];
+    ASSERT_NE(0u, GetModuleFileNameW(nullptr, self, DebLogger::kPathCapacity));
+    const struct { const char* name; WString path; DWORD error; } cases[] = {
+        {"this program declares none", self, kNoRecord},
+        {"not an executable", W(dir.File("text.exe")), kNoRecord},
+        {"cut short", W(dir.File("short")), kNoRecord},
+        {"missing", W(dir.File("missing")), ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DWORD handle = 7;
+        SetLastError(0);
+        EXPECT_EQ(0u, GetFileVersionInfoSizeW(c.path.c_str(), &handle));
+        const DWORD error = GetLastError();
+        if (c.error == kNoRecord) {
+            EXPECT_TRUE(error == ERROR_RESOURCE_TYPE_NOT_FOUND || error == kResourceDataNotFound) << error;
+        } else {
+            EXPECT_EQ(c.error, error);
+        }
+        EXPECT_EQ(0u, handle);
+    }
+    uint16_t version[4] = {9, 9, 9, 9};
+    EXPECT_EQ(0u, DebLogger::GetExeVersionInfo(&version[0], &version[1], &version[2], &version[3]));
 }
 
 class LogFile : public LoggerTest {
