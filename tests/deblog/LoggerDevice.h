@@ -31,7 +31,7 @@ public:
     std::string LogFolder() const;
 
 private:
-    const std::string m_store;
+    const std::string m_store; // Linux: HKEY_LOCAL_MACHINE's folder; Windows: what the stand-in key is named after
     const std::string m_device;
     ScopedEnv m_registry;
     ScopedEnv m_deviceRoot;
