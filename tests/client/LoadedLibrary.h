@@ -7,9 +7,6 @@
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
 #endif
-#ifndef NOMINMAX
-#define NOMINMAX
-#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
@@ -22,59 +19,29 @@
 
 namespace kvortest {
 
-#if defined(_WIN32)
-// The loader's calls on Windows, under the names the class uses.
-inline void* OpenLibrary(const char* path)
-{
-    return LoadLibraryA(path);
-}
-inline void* FindExport(void* library, const char* name)
-{
-    // Through the one function type GCC lets any other convert to.
-    return reinterpret_cast<void*>(reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(library), name)));
-}
-inline void CloseLibrary(void* library)
-{
-    FreeLibrary(static_cast<HMODULE>(library));
-}
-inline std::string LoadError()
-{
-    return "LoadLibrary failed, error " + std::to_string(GetLastError());
-}
-#else
-inline void* OpenLibrary(const char* path)
-{
-    return dlopen(path, RTLD_NOW | RTLD_LOCAL);
-}
-inline void* FindExport(void* library, const char* name)
-{
-    return dlsym(library, name);
-}
-inline void CloseLibrary(void* library)
-{
-    dlclose(library);
-}
-inline std::string LoadError()
-{
-    return std::string("dlopen: ") + dlerror();
-}
-#endif
-
 class LoadedLibrary {
 public:
     explicit LoadedLibrary(const char* path = KVOR_LIBRARY_PATH)
     {
-        m_handle = OpenLibrary(path);
+#if defined(_WIN32)
+        m_handle = LoadLibraryA(path);
+#else
+        m_handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
+#endif
         if (m_handle == nullptr) {
-            throw std::runtime_error(LoadError());
+            throw std::runtime_error(std::string("cannot load ") + path);
         }
-        create = reinterpret_cast<PFN_kvorCreateXmlParserInstance>(FindExport(m_handle, "kvorCreateXmlParserInstance"));
-        release = reinterpret_cast<PFN_kvorReleaseXmlParserInstance>(FindExport(m_handle, "kvorReleaseXmlParserInstance"));
-        if (create == nullptr || release == nullptr) {
-            throw std::runtime_error("the library lacks an export");
-        }
+        create = Export<PFN_kvorCreateXmlParserInstance>("kvorCreateXmlParserInstance");
+        release = Export<PFN_kvorReleaseXmlParserInstance>("kvorReleaseXmlParserInstance");
     }
-    ~LoadedLibrary() { CloseLibrary(m_handle); }
+    ~LoadedLibrary()
+    {
+#if defined(_WIN32)
+        FreeLibrary(static_cast<HMODULE>(m_handle));
+#else
+        dlclose(m_handle);
+#endif
+    }
     LoadedLibrary(const LoadedLibrary&) = delete;
     LoadedLibrary& operator=(const LoadedLibrary&) = delete;
 
@@ -90,26 +57,40 @@ public:
     PFN_kvorReleaseXmlParserInstance release = nullptr;
 
 private:
+    template <typename Function>
+    Function Export(const char* name) const
+    {
+#if defined(_WIN32)
+        // Through the one function type GCC lets any other convert to.
+        void (*found)() = reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(m_handle), name));
+#else
+        void* found = dlsym(m_handle, name);
+#endif
+        if (found == nullptr) {
+            throw std::runtime_error(std::string("the library lacks ") + name);
+        }
+        return reinterpret_cast<Function>(found);
+    }
+
     void* m_handle = nullptr;
 };
 
 // A parser created through the export and released with the scope.
 class ScopedParser {
 public:
-    ScopedParser() : m_library(LoadedLibrary::Shared())
+    ScopedParser()
     {
-        if (m_library.create(&m_parser) != KVOR_OK || m_parser == nullptr) {
+        if (LoadedLibrary::Shared().create(&m_parser) != KVOR_OK || m_parser == nullptr) {
             throw std::runtime_error("kvorCreateXmlParserInstance failed");
         }
     }
-    ~ScopedParser() { m_library.release(m_parser); }
+    ~ScopedParser() { LoadedLibrary::Shared().release(m_parser); }
     ScopedParser(const ScopedParser&) = delete;
     ScopedParser& operator=(const ScopedParser&) = delete;
     IXmlParser* operator->() const { return m_parser; }
     IXmlParser* get() const { return m_parser; }
 
 private:
-    LoadedLibrary& m_library;
     IXmlParser* m_parser = nullptr;
 };
 

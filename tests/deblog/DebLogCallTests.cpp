@@ -2,7 +2,6 @@
 // enabled test and the entry line with its message.
 #include <gtest/gtest.h>
 
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -30,21 +29,6 @@ TEST(DebLogWithoutLogger, CallsDoNothingButRegistrationReportsTheFailure)
     EXPECT_EQ(0u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), kFile, 31));
     const std::string failed = "[C:\\src\\parser\\XMLParser.cpp#31][12][kvorXMLParser]Initialize DebLog Failed ! ";
     EXPECT_EQ(std::vector<std::string>{failed}, debug.Lines());
-}
-
-// The lines the debugger output shows for one entry. A system text may end
-// in a line end of its own ("\r\n" on Windows), which shows as a line more.
-std::vector<std::string> AsCaptured(const std::string& entry)
-{
-    std::istringstream text(entry + "\n");
-    std::vector<std::string> lines;
-    for (std::string line; std::getline(text, line);) {
-        if (!line.empty() && line.back() == '\r') {
-            line.pop_back();
-        }
-        lines.push_back(line);
-    }
-    return lines;
 }
 
 TEST_F(LoggerTest, EntryLineShowsSeverityZoneThreadSourceAndMessage)
@@ -89,7 +73,8 @@ TEST_F(LoggerTest, EntryLineShowsSeverityZoneThreadSourceAndMessage)
         debug.Clear();
         EXPECT_EQ(1u, DebLogBeginEntry(c.zone, c.severity, c.systemError, c.file, 42));
         EXPECT_EQ(1u, DebLogWriteEntry(KVOR_TEXT("%s"), c.message));
-        EXPECT_EQ(AsCaptured("[A][" + std::string(c.letter) + title + c.expected), debug.Lines());
+        // A system text may end in a line end of its own ("\r\n" on Windows), which shows as a line more.
+        EXPECT_EQ(TextLines("[A][" + std::string(c.letter) + title + c.expected + "\n"), debug.Lines());
     }
 }
 
@@ -104,17 +89,18 @@ TEST_F(LoggerTest, ZoneEnabledAnswersByThresholdOutputTypeAndOutputEnable)
         {"output type 0", 0, 1, 0, 12, 4, 0}, {"output type without output bit", 4, 1, 0, 12, 4, 1},
         {"output enable 2", 1, 2, 0, 12, 4, 0}, {"output enable 3", 1, 3, 0, 12, 0, 1},
     };
+    int probe = 0; // a zone of each case's own
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
+        const std::string zone = "Probe" + std::to_string(++probe);
         SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", c.outputType);
-        SetDword("SOFTWARE/KVOR/DebLogger/Zone/Probe", "OutputEnable", c.outputEnable);
-        device.RemoveValue("SOFTWARE/KVOR/DebLogger/Zone/Probe", "Severity");
+        SetDword("SOFTWARE/KVOR/DebLogger/Zone/" + zone, "OutputEnable", c.outputEnable);
         if (c.zoneSeverity >= 0) {
-            SetDword("SOFTWARE/KVOR/DebLogger/Zone/Probe", "Severity", static_cast<unsigned>(c.zoneSeverity));
+            SetDword("SOFTWARE/KVOR/DebLogger/Zone/" + zone, "Severity", static_cast<unsigned>(c.zoneSeverity));
         }
         DebLogger fresh;
         ASSERT_EQ(1u, fresh.Initialize());
-        ASSERT_EQ(1u, fresh.RegisterZone(12, KVOR_TEXT("Probe"), kFile, 1));
+        ASSERT_EQ(1u, fresh.RegisterZone(12, W(zone).c_str(), kFile, 1));
         EXPECT_EQ(c.on, fresh.IsZoneEnabled(c.zone, c.severity));
     }
 }

@@ -1,11 +1,12 @@
-// The executable title, the logger's clock, and the log file of a program
-// without a version. (File modes, the version header and the cut at 1024
-// characters are checked from a client program, which declares a version.)
+// The executable's title and version, the logger's clock, and the log file
+// of a program without a version. (The header with a version is checked
+// from a client program, which declares one.)
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "LoggerFixture.h"
@@ -67,36 +68,115 @@ TEST(LoggerClock, OffsetTurnsTheTickCountIntoTheTimeOfDay)
     EXPECT_EQ(0, wrapped.hour + wrapped.minute + wrapped.second + wrapped.millisecond);
 }
 
+// A file that holds no version record fails with a resource error: the posix
+// back end names the missing resource type, Windows the missing resource data.
+const DWORD kResourceDataNotFound = 1812;
+const DWORD kNoRecord = 0;
+
+TEST(VersionInfo, FilesWithoutARecordHaveNoVersion)
+{
+    TempDir dir;
+    WriteText(dir.File("text.exe"), std::string(4096, 'x'));
+    WriteText(dir.File("short"), "\x7f" "ELF");
+    WCHAR self[DebLogger::kPathCapacity];
+    ASSERT_NE(0u, GetModuleFileNameW(nullptr, self, DebLogger::kPathCapacity));
+    const struct { const char* name; WString path; DWORD error; } cases[] = {
+        {"this program declares none", self, kNoRecord},
+        {"not an executable", W(dir.File("text.exe")), kNoRecord},
+        {"cut short", W(dir.File("short")), kNoRecord},
+        {"missing", W(dir.File("missing")), ERROR_FILE_NOT_FOUND},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        DWORD handle = 7;
+        SetLastError(0);
+        EXPECT_EQ(0u, GetFileVersionInfoSizeW(c.path.c_str(), &handle));
+        const DWORD error = GetLastError();
+        if (c.error == kNoRecord) {
+            EXPECT_TRUE(error == ERROR_RESOURCE_TYPE_NOT_FOUND || error == kResourceDataNotFound) << error;
+        } else {
+            EXPECT_EQ(c.error, error);
+        }
+        EXPECT_EQ(0u, handle);
+    }
+    uint16_t version[4] = {9, 9, 9, 9};
+    EXPECT_EQ(0u, DebLogger::GetExeVersionInfo(&version[0], &version[1], &version[2], &version[3]));
+}
+
 class LogFile : public LoggerTest {
 protected:
+    // Starts a logger with the parser's zone.
+    void StartWithZone()
+    {
+        Start();
+        ASSERT_EQ(1u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), KVOR_TEXT("x.cpp"), 1));
+    }
+    static void Write(const std::string& message)
+    {
+        DebLogBeginEntry(12, 3, 0, nullptr, 0);
+        DebLogWriteEntry(KVOR_TEXT("%s"), W(message).c_str());
+    }
+
     const std::string m_title = U8(DebLogger::GetExeFileTitle());
     const std::string m_path = device.LogFolder() + "/" + m_title + ".log";
+    const std::string m_entry = "[A][E][" + m_title + "][kvorXMLP]";
 };
 
-TEST_F(LogFile, HoldsMarkHeaderWithoutVersionAndEntriesOnly)
+TEST_F(LogFile, HoldsTheHeaderAndEntriesOfEachStartAsTheSettingsSay)
 {
-    SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", 2);
-    Start();
-    ASSERT_EQ(1u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), KVOR_TEXT("x.cpp"), 1));
-    for (const WCHAR* message : {KVOR_TEXT("one"), KVOR_TEXT("two")}) {
-        DebLogBeginEntry(12, 3, 0, nullptr, 0);
-        DebLogWriteEntry(KVOR_TEXT("%s"), message);
+    const struct { const char* name; unsigned outputType, fileMode; int starts; bool toDebugger; } cases[] = {
+        {"file only, afresh at each start", 2, 0, 1, false},
+        {"file only, appended", 2, 1, 2, false},
+        {"file and debugger", 3, 1, 2, true},
+        {"debugger only", 1, 1, 0, true},
+    };
+    // The debugger shows a long entry whole (its message cut at 1024); the
+    // file its first 1024 characters, without the line feed.
+    const std::string longMessage(1100, 'x');
+    const std::vector<std::string> shown = {m_entry + "one", m_entry + longMessage.substr(0, 1024)};
+    const std::string stored = "[00:00:00][" + m_title + ".exe]\r\n" + m_entry + "one\n" + shown[1].substr(0, 1024);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", c.outputType);
+        SetDword("SOFTWARE/KVOR/DebLogger", "FileMode", c.fileMode);
+        std::filesystem::remove_all(device.LogFolder());
+        std::string file;
+        for (int start = 0; start < 2; ++start) {
+            StartWithZone();
+            Write("one");
+            Write(longMessage);
+            Stop();
+            EXPECT_EQ(c.toDebugger ? shown : std::vector<std::string>(), debug.Lines());
+            file += start < c.starts ? stored : "";
+        }
+        const std::vector<unsigned char> bytes = ReadBytes(m_path);
+        EXPECT_EQ(c.starts != 0, bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) << "the mark";
+        EXPECT_EQ(DigitsMasked(file), DigitsMasked(Utf16FileText(m_path)));
     }
-    EXPECT_TRUE(debug.Lines().empty()) << "OutputType 2: the file only";
-    logger.reset(); // flushes and closes, as the library's unload does
-    kvor::testing::ReplaceLogger(nullptr);
+}
 
-    const std::vector<unsigned char> bytes = ReadBytes(m_path);
-    ASSERT_GE(bytes.size(), 2u);
-    EXPECT_EQ(0xFF, bytes[0]);
-    EXPECT_EQ(0xFE, bytes[1]);
-    std::string text; // ASCII after the mark
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        text += static_cast<char>(bytes[i] | (bytes[i + 1] << 8));
+TEST_F(LogFile, EntriesOfTwoThreadsStayWholeLines)
+{
+    const int kEntries = 200;
+    SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", 3);
+    StartWithZone();
+    std::thread first([] { for (int i = 0; i < kEntries; ++i) Write("first thread's entry"); });
+    std::thread second([] { for (int i = 0; i < kEntries; ++i) Write("second thread's entry"); });
+    first.join();
+    second.join();
+    Stop();
+    const std::string text = Utf16FileText(m_path);
+    std::vector<std::string> lines = debug.Lines();
+    for (size_t start = text.find('\n') + 1, end; start < text.size(); start = end + 1) {
+        end = text.find('\n', start);
+        lines.push_back(text.substr(start, end - start));
     }
-    const std::string entry = "[A][E][" + m_title + "][kvorXMLP]";
-    ASSERT_GE(text.size(), 9u) << "[hh:mm:ss";
-    EXPECT_EQ("][" + m_title + ".exe]\r\n" + entry + "one\n" + entry + "two\n", text.substr(9));
+    ASSERT_EQ(4u * kEntries, lines.size()) << "both outputs, one line each";
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(m_entry + "first thread's entry", lines.front());
+    EXPECT_EQ(m_entry + "second thread's entry", lines.back());
+    EXPECT_EQ(lines.front(), lines[2 * kEntries - 1]);
+    EXPECT_EQ(lines.back(), lines[2 * kEntries]);
 }
 
 TEST_F(LogFile, ThatCannotBeOpenedFailsTheStart)

@@ -2,7 +2,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
 
 namespace fs = std::filesystem;
 
@@ -10,58 +9,36 @@ namespace fs = std::filesystem;
 
 namespace kvortest {
 
-struct LoggerDevice::State {
-    explicit State(const TempDir& dir)
-        : keys(dir.File("registry/HKEY_LOCAL_MACHINE")), device(dir.File("device")),
-          registry("KVOR_REGISTRY", dir.File("registry")), deviceRoot("KVOR_DEVICE_ROOT", device)
-    {
-    }
-    std::string Key(const std::string& key) const { return keys + "/" + key; }
-    std::string ValueFile(const std::string& key, const std::string& name) const { return Key(key) + "/" + name; }
-
-    std::string keys;
-    std::string device;
-    ScopedEnv registry;
-    ScopedEnv deviceRoot;
-};
-
-LoggerDevice::LoggerDevice(const TempDir& dir) : m_state(new State(dir)) {}
+LoggerDevice::LoggerDevice(const TempDir& dir)
+    : m_store(dir.File("registry/HKEY_LOCAL_MACHINE/")), m_device(dir.File("device")),
+      m_registry("KVOR_REGISTRY", dir.File("registry")), m_deviceRoot("KVOR_DEVICE_ROOT", m_device)
+{
+}
 
 LoggerDevice::~LoggerDevice() = default;
 
 void LoggerDevice::CreateKey(const std::string& key) const
 {
-    fs::create_directories(m_state->Key(key));
+    fs::create_directories(m_store + key);
 }
 
 void LoggerDevice::SetValue(const std::string& key, const std::string& name, const std::string& line) const
 {
     CreateKey(key);
-    WriteText(m_state->ValueFile(key, name), line + "\n");
-}
-
-void LoggerDevice::RemoveValue(const std::string& key, const std::string& name) const
-{
-    std::error_code ignored;
-    fs::remove(m_state->ValueFile(key, name), ignored);
+    WriteText(m_store + key + "/" + name, line + "\n");
 }
 
 std::string LoggerDevice::Value(const std::string& key, const std::string& name) const
 {
-    std::ifstream in(m_state->ValueFile(key, name), std::ios::binary);
+    std::ifstream in(m_store + key + "/" + name, std::ios::binary);
     std::string line;
     std::getline(in, line);
     return line;
 }
 
-void LoggerDevice::BlockKey(const std::string& key) const
-{
-    WriteText(m_state->Key(key), ""); // a file where the key's folder would be
-}
-
 std::string LoggerDevice::LogFolder() const
 {
-    return m_state->device + "/DebLogger";
+    return m_device + "/DebLogger";
 }
 
 } // namespace kvortest
@@ -70,10 +47,10 @@ std::string LoggerDevice::LogFolder() const
 
 #include <windows.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <vector>
-
-extern "C" LONG NTAPI NtDeleteKey(HANDLE key);
+#include <cstdlib>
+#include <stdexcept>
 
 namespace kvortest {
 namespace {
@@ -81,230 +58,116 @@ namespace {
 std::wstring KeyPath(const std::string& key)
 {
     std::wstring path = W(key);
-    for (wchar_t& c : path) {
-        c = c == L'/' ? L'\\' : c;
-    }
+    std::replace(path.begin(), path.end(), L'/', L'\\');
     return path;
 }
 
-// A name for a path that is valid as one registry key or kernel object name.
-std::wstring Flattened(const std::string& path)
+// The current user's key that stands in for HKEY_LOCAL_MACHINE with the store folder `store`.
+std::wstring StandInName(const std::string& store)
 {
-    std::wstring name = W(path);
-    for (wchar_t& c : name) {
-        if (c == L'\\' || c == L'/' || c == L':') {
-            c = L'_';
-        }
+    std::wstring name = L"Software\\kvortest\\";
+    for (wchar_t c : W(store)) {
+        name += (c == L'\\' || c == L'/' || c == L':') ? L'_' : c;
     }
     return name;
 }
 
-int HexDigit(char c)
+HKEY StandIn(const std::string& store)
 {
-    if (c >= '0' && c <= '9') {
-        return c - '0';
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, StandInName(store).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS ||
+        RegOverridePredefKey(HKEY_LOCAL_MACHINE, key) != ERROR_SUCCESS) {
+        throw std::runtime_error("no registry key of the test's own");
     }
-    c = static_cast<char>(c | 0x20);
-    return c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    return key;
 }
 
-bool HexBytes(const std::string& digits, std::vector<BYTE>* bytes, char separator)
-{
-    for (size_t i = 0; i < digits.size(); i += separator != 0 ? 3 : 2) {
-        if (i + 1 >= digits.size() || HexDigit(digits[i]) < 0 || HexDigit(digits[i + 1]) < 0 ||
-            (separator != 0 && i + 2 < digits.size() && digits[i + 2] != separator)) {
-            return false;
-        }
-        bytes->push_back(static_cast<BYTE>(HexDigit(digits[i]) * 16 + HexDigit(digits[i + 1])));
+// A fresh test process finds the key its parent's device stands in with,
+// and its debugger output where the parent chose. (The drive's log folder
+// is held by the parent for it.)
+const bool g_freshProcessFindsItsDevice = [] {
+    const char* fresh = std::getenv("KVOR_FRESH_PROCESS");
+    const char* store = std::getenv("KVOR_REGISTRY");
+    const char* output = std::getenv("KVOR_DEBUG_OUTPUT");
+    if (fresh == nullptr || fresh[0] != '1') {
+        return false;
+    }
+    if (output != nullptr && output[0] != 0) {
+        CaptureDebugOutput(output);
+    }
+    if (store != nullptr && store[0] != 0) {
+        RegCloseKey(StandIn(store)); // the override keeps its own handle
     }
     return true;
-}
-
-struct RegValue {
-    DWORD type = REG_NONE;
-    std::vector<BYTE> data;
-};
-
-RegValue ParsedLine(const std::string& line)
-{
-    RegValue value;
-    std::vector<BYTE> bytes;
-    if (line.compare(0, 6, "dword:") == 0 && line.size() == 14 && HexBytes(line.substr(6), &bytes, 0)) {
-        value.type = REG_DWORD;
-        value.data.assign(bytes.rbegin(), bytes.rend()); // little-endian
-    } else if (line.size() >= 2 && line.front() == '"' && line.back() == '"') {
-        std::string text;
-        for (size_t i = 1; i + 1 < line.size(); ++i) {
-            i += line[i] == '\\' && i + 2 < line.size() ? 1 : 0;
-            text += line[i];
-        }
-        const std::wstring wide = W(text);
-        const BYTE* data = reinterpret_cast<const BYTE*>(wide.c_str());
-        value.type = REG_SZ;
-        value.data.assign(data, data + (wide.size() + 1) * sizeof(wchar_t));
-    } else if (line.compare(0, 4, "hex:") == 0 && HexBytes(line.substr(4), &bytes, ',')) {
-        value.type = REG_BINARY;
-        value.data = bytes;
-    } else {
-        value.data.assign(line.begin(), line.end());
-    }
-    return value;
-}
-
-std::string FormattedLine(DWORD type, const std::vector<BYTE>& data)
-{
-    char digits[16];
-    if (type == REG_DWORD && data.size() == 4) {
-        std::snprintf(digits, sizeof(digits), "dword:%02x%02x%02x%02x", data[3], data[2], data[1], data[0]);
-        return digits;
-    }
-    if (type == REG_SZ) {
-        std::vector<wchar_t> text(data.size() / sizeof(wchar_t) + 1, 0);
-        std::copy(data.begin(), data.begin() + static_cast<std::ptrdiff_t>((text.size() - 1) * sizeof(wchar_t)),
-                  reinterpret_cast<BYTE*>(text.data()));
-        std::string line = "\"";
-        for (char c : U8(reinterpret_cast<const WCHAR*>(text.data()))) {
-            line += (c == '"' || c == '\\') ? std::string("\\") + c : std::string(1, c);
-        }
-        return line + "\"";
-    }
-    std::string line = "hex:";
-    for (size_t i = 0; i < data.size(); ++i) {
-        std::snprintf(digits, sizeof(digits), i == 0 ? "%02x" : ",%02x", data[i]);
-        line += digits;
-    }
-    return line;
-}
-
-class OpenKey {
-public:
-    OpenKey(HKEY parent, const std::string& key, bool create)
-    {
-        const std::wstring path = KeyPath(key);
-        m_result = create ? RegCreateKeyExW(parent, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &m_key,
-                                            nullptr)
-                          : RegOpenKeyExW(parent, path.c_str(), 0, KEY_ALL_ACCESS, &m_key);
-    }
-    ~OpenKey()
-    {
-        if (m_result == ERROR_SUCCESS) {
-            RegCloseKey(m_key);
-        }
-    }
-    OpenKey(const OpenKey&) = delete;
-    OpenKey& operator=(const OpenKey&) = delete;
-    bool IsOpen() const { return m_result == ERROR_SUCCESS; }
-    HKEY Get() const { return m_key; }
-
-private:
-    HKEY m_key = nullptr;
-    LSTATUS m_result;
-};
+}();
 
 } // namespace
 
-struct LoggerDevice::State {
-    explicit State(const TempDir& dir)
-        : rootPath(L"Software\\kvortest\\" + Flattened(dir.Path())),
-          logFolderLock(CreateMutexW(nullptr, FALSE, L"kvortest-device-log-folder")), oldCurrent(fs::current_path())
-    {
-        // Fresh test processes of the client tests use the same log folder.
-        WaitForSingleObject(logFolderLock, INFINITE);
-        fs::current_path(dir.Path());
-        fs::remove_all(LogFolder());
-        if (RegCreateKeyExW(HKEY_CURRENT_USER, rootPath.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &root,
-                            nullptr) != ERROR_SUCCESS ||
-            RegOverridePredefKey(HKEY_LOCAL_MACHINE, root) != ERROR_SUCCESS) {
-            throw std::runtime_error("no registry key of the test's own");
-        }
-    }
-    ~State()
-    {
-        RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
-        // Links are deleted on their own: the tree's deletion would follow them.
-        for (const std::wstring& link : blocked) {
-            HKEY key = nullptr;
-            if (RegOpenKeyExW(root, link.c_str(), REG_OPTION_OPEN_LINK, DELETE, &key) == ERROR_SUCCESS) {
-                NtDeleteKey(key);
-                RegCloseKey(key);
-            }
-        }
-        RegDeleteTreeW(root, nullptr);
-        RegCloseKey(root);
-        RegDeleteKeyW(HKEY_CURRENT_USER, rootPath.c_str());
-        std::error_code ignored;
-        fs::remove_all(LogFolder(), ignored);
-        fs::current_path(oldCurrent, ignored);
-        ReleaseMutex(logFolderLock);
-        CloseHandle(logFolderLock);
-    }
-    static std::string LogFolder() { return (fs::current_path().root_path() / "DebLogger").string(); }
+LoggerDevice::LoggerDevice(const TempDir& dir)
+    : m_store(dir.File("registry")), m_device(dir.File("device")), m_registry("KVOR_REGISTRY", m_store),
+      m_deviceRoot("KVOR_DEVICE_ROOT", m_device), m_root(StandIn(m_store)),
+      m_logFolderLock(CreateMutexW(nullptr, FALSE, L"kvortest-device-log-folder"))
+{
+    WaitForSingleObject(m_logFolderLock, INFINITE);
+    // "\DebLogger\" is on the drive of the current folder.
+    fs::current_path(fs::temp_directory_path());
+    fs::remove_all(LogFolder());
+}
 
-    std::wstring rootPath;
-    HANDLE logFolderLock;
-    fs::path oldCurrent;
-    HKEY root = nullptr;
-    std::vector<std::wstring> blocked;
-};
-
-LoggerDevice::LoggerDevice(const TempDir& dir) : m_state(new State(dir)) {}
-
-LoggerDevice::~LoggerDevice() = default;
+LoggerDevice::~LoggerDevice()
+{
+    RegOverridePredefKey(HKEY_LOCAL_MACHINE, nullptr);
+    RegCloseKey(static_cast<HKEY>(m_root));
+    RegDeleteTreeW(HKEY_CURRENT_USER, StandInName(m_store).c_str());
+    std::error_code ignored;
+    fs::remove_all(LogFolder(), ignored);
+    ReleaseMutex(m_logFolderLock);
+    CloseHandle(m_logFolderLock);
+}
 
 void LoggerDevice::CreateKey(const std::string& key) const
 {
-    OpenKey created(m_state->root, key, true);
+    HKEY created = nullptr;
+    if (RegCreateKeyExW(static_cast<HKEY>(m_root), KeyPath(key).c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                        &created, nullptr) != ERROR_SUCCESS) {
+        throw std::runtime_error("no key " + key);
+    }
+    RegCloseKey(created);
 }
 
 void LoggerDevice::SetValue(const std::string& key, const std::string& name, const std::string& line) const
 {
-    const OpenKey opened(m_state->root, key, true);
-    const RegValue value = ParsedLine(line);
-    RegSetValueExW(opened.Get(), W(name).c_str(), 0, value.type, value.data.data(),
-                   static_cast<DWORD>(value.data.size()));
-}
-
-void LoggerDevice::RemoveValue(const std::string& key, const std::string& name) const
-{
-    const OpenKey opened(m_state->root, key, false);
-    if (opened.IsOpen()) {
-        RegDeleteValueW(opened.Get(), W(name).c_str());
+    CreateKey(key);
+    HKEY opened = nullptr;
+    RegOpenKeyExW(static_cast<HKEY>(m_root), KeyPath(key).c_str(), 0, KEY_ALL_ACCESS, &opened);
+    if (line.compare(0, 6, "dword:") == 0) {
+        const DWORD number = std::strtoul(line.c_str() + 6, nullptr, 16);
+        RegSetValueExW(opened, W(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
+    } else {
+        const std::wstring text = W(line.substr(1, line.size() - 2)); // "text"
+        RegSetValueExW(opened, W(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
     }
+    RegCloseKey(opened);
 }
 
 std::string LoggerDevice::Value(const std::string& key, const std::string& name) const
 {
-    const OpenKey opened(m_state->root, key, false);
-    const std::wstring valueName = W(name);
-    DWORD type = REG_NONE;
-    DWORD size = 0;
-    if (!opened.IsOpen() || RegQueryValueExW(opened.Get(), valueName.c_str(), nullptr, &type, nullptr, &size) != 0) {
+    DWORD number = 0;
+    DWORD size = sizeof(number);
+    if (RegGetValueW(static_cast<HKEY>(m_root), KeyPath(key).c_str(), W(name).c_str(), RRF_RT_REG_DWORD, nullptr,
+                     &number, &size) != ERROR_SUCCESS) {
         return std::string();
     }
-    std::vector<BYTE> data(size);
-    RegQueryValueExW(opened.Get(), valueName.c_str(), nullptr, &type, data.data(), &size);
-    return FormattedLine(type, data);
-}
-
-void LoggerDevice::BlockKey(const std::string& key) const
-{
-    // A link to a key whose parent does not exist: opening or creating
-    // through it fails.
-    HKEY link = nullptr;
-    if (RegCreateKeyExW(m_state->root, KeyPath(key).c_str(), 0, nullptr, REG_OPTION_CREATE_LINK, KEY_ALL_ACCESS,
-                        nullptr, &link, nullptr) != ERROR_SUCCESS) {
-        throw std::runtime_error("no link key " + key);
-    }
-    const std::wstring target = L"\\Registry\\KvorBlocked\\NoKey";
-    RegSetValueExW(link, L"SymbolicLinkValue", 0, REG_LINK, reinterpret_cast<const BYTE*>(target.c_str()),
-                   static_cast<DWORD>(target.size() * sizeof(wchar_t)));
-    RegCloseKey(link);
-    m_state->blocked.push_back(KeyPath(key));
+    char line[16];
+    std::snprintf(line, sizeof(line), "dword:%08lx", static_cast<unsigned long>(number));
+    return line;
 }
 
 std::string LoggerDevice::LogFolder() const
 {
-    return State::LogFolder();
+    return (fs::current_path().root_path() / "DebLogger").string();
 }
 
 } // namespace kvortest

@@ -1,12 +1,13 @@
-// The registry and log folder that a logger under test finds, set up for
-// one test. On Linux they are a registry store folder and a device root of
-// the test's own; on Windows a registry key that stands in for
-// HKEY_LOCAL_MACHINE in this process, and the log folder of the drive of
+// The registry and device root that a logger finds, of one test's own: for
+// the logger of this process and for the fresh processes the test starts,
+// which inherit them. On Linux a registry store folder and a device root,
+// named by KVOR_REGISTRY and KVOR_DEVICE_ROOT. On Windows a registry key
+// named after the store folder, which stands in for HKEY_LOCAL_MACHINE in
+// this process and in the fresh ones, and the log folder of the drive of
 // the temporary folder, which the test holds alone while it runs.
 #ifndef KVOR_TEST_LOGGER_DEVICE_H
 #define KVOR_TEST_LOGGER_DEVICE_H
 
-#include <memory>
 #include <string>
 
 #include "TestText.h"
@@ -22,20 +23,20 @@ public:
 
     // Keys are paths below HKEY_LOCAL_MACHINE with '/' between names.
     void CreateKey(const std::string& key) const;
-    // line is a value in the form .reg files use: dword:0000000c, "text",
-    // hex:01,02; any other line is a value of no particular type.
+    // line is a value in the form .reg files use: dword:0000000c or "text".
     void SetValue(const std::string& key, const std::string& name, const std::string& line) const;
-    void RemoveValue(const std::string& key, const std::string& name) const;
-    // The value in that form; empty when the key or value is missing.
+    // A REG_DWORD value in that form; empty when the key or value is missing.
     std::string Value(const std::string& key, const std::string& name) const;
-    // Makes creating or opening the key fail from now on.
-    void BlockKey(const std::string& key) const;
     // The folder that "\DebLogger\" names for the logger.
     std::string LogFolder() const;
 
 private:
-    struct State;
-    std::unique_ptr<State> m_state;
+    const std::string m_store; // Linux: HKEY_LOCAL_MACHINE's folder; Windows: what the stand-in key is named after
+    const std::string m_device;
+    ScopedEnv m_registry;
+    ScopedEnv m_deviceRoot;
+    void* m_root = nullptr;       // Windows: the key standing in for HKEY_LOCAL_MACHINE
+    void* m_logFolderLock = nullptr; // Windows: held while the test uses the drive's log folder
 };
 
 } // namespace kvortest

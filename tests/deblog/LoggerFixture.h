@@ -19,7 +19,6 @@ namespace kvortest {
 
 class LoggerTest : public ::testing::Test {
 protected:
-    void SetUp() override { device.CreateKey("SOFTWARE/KVOR"); }
     void TearDown() override { kvor::testing::ReplaceLogger(nullptr); }
 
     // Writes a value as a person setting up the device would; an existing
@@ -38,10 +37,17 @@ protected:
     // Starts and installs the logger; the lines of the start are dropped.
     void Start()
     {
+        device.CreateKey("SOFTWARE/KVOR");
         logger.reset(new DebLogger());
         ASSERT_EQ(1u, logger->Initialize());
         kvor::testing::ReplaceLogger(logger.get());
         debug.Clear();
+    }
+    // Ends the logger as the library's unload does: the log file is flushed and closed.
+    void Stop()
+    {
+        kvor::testing::ReplaceLogger(nullptr);
+        logger.reset();
     }
 
     TempDir m_dir;

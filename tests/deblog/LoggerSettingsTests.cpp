@@ -13,6 +13,55 @@ namespace {
 
 const WCHAR* const kFile = KVOR_TEXT("src\\Module.cpp");
 
+// The non-empty debugger lines, digits masked.
+std::vector<std::string> Masked(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> masked;
+    for (const std::string& line : lines) {
+        if (!line.empty()) {
+            masked.push_back(DigitsMasked(line));
+        }
+    }
+    return masked;
+}
+
+TEST_F(LoggerTest, FirstStartWritesTheDefaultsAndSaysSo)
+{
+    device.CreateKey("SOFTWARE/KVOR");
+    DebLogger fresh;
+    ASSERT_EQ(1u, fresh.Initialize());
+    // The registry's lines name the executable as it is, for the person setting it up.
+    const std::string settings = "[0:0:0][kvor_deblog_tests.exe][0]";
+    std::vector<std::string> expected = {settings + "DEB_KVOR_PATH = SOFTWARE\\KVOR\\"};
+    const struct { const char* name; const char* line; } values[] = {
+        {"OutputType", "dword:00000001"}, {"Severity", "dword:00000003"},
+        {"FileMode", "dword:00000000"},   {"TimeFormat", "dword:00000000"}};
+    for (const auto& value : values) {
+        EXPECT_EQ(value.line, device.Value("SOFTWARE/KVOR/DebLogger", value.name)) << value.name;
+        expected.push_back(settings + "Succeed to set value of " + value.name + " in registry key DebLogger");
+    }
+    expected.push_back(settings + "Succeed to create subkey Zone of DebLogger");
+    EXPECT_EQ(expected, Masked(debug.Lines()));
+    for (const char* zone : {"DebLog", "Win32", "DefaultZone"}) {
+        EXPECT_EQ("dword:00000001", device.Value(std::string("SOFTWARE/KVOR/DebLogger/Zone/") + zone, "OutputEnable"))
+            << zone;
+    }
+}
+
+TEST_F(LoggerTest, WithoutTheKvorKeyTheStartFailsAndCreatesNothing)
+{
+    DebLogger fresh;
+    EXPECT_EQ(0u, fresh.Initialize());
+    const std::string settings = "[0:0:0][kvor_deblog_tests.exe][0]";
+    const std::vector<std::string> expected = {
+        settings + "DEB_KVOR_PATH = SOFTWARE\\KVOR\\",
+        settings + "Open registry key SOFTWARE\\KVOR\\ unsuccessfully, Last Error = 0x0",
+        DigitsMasked("[0:0:0:0][" + U8(DebLogger::GetExeFileTitle()) + ".exe][0]") +
+            "Create global setting in registry unsuccessfully"};
+    EXPECT_EQ(expected, Masked(debug.Lines()));
+    EXPECT_EQ("", device.Value("SOFTWARE/KVOR/DebLogger", "OutputType"));
+}
+
 TEST_F(LoggerTest, ExistingKeysAreReadNotRewritten)
 {
     SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 1);
@@ -28,20 +77,37 @@ TEST_F(LoggerTest, ExistingKeysAreReadNotRewritten)
     EXPECT_EQ(1, fresh.GetZone(2).severity); // no zone value: the global one
 }
 
+TEST_F(LoggerTest, ExecutablesOwnKeyOverridesTheGlobalSettings)
+{
+    // The executable's key is named after its title, as its entry lines are.
+    const std::string own = "SOFTWARE/KVOR/DebLogger/" + U8(DebLogger::GetExeFileTitle());
+    const struct { const char* name; std::string key; uint16_t severity; } cases[] = {
+        {"another program's key", "SOFTWARE/KVOR/DebLogger/OtherProgram", 2}, {"its own key", own, 1}};
+    SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 2);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        SetDword(c.key, "Severity", 1);
+        DebLogger fresh;
+        ASSERT_EQ(1u, fresh.Initialize());
+        EXPECT_EQ(c.severity, fresh.GetGlobalSetting().Severity);
+    }
+}
+
 TEST_F(LoggerTest, OnlyFourByteDwordValuesCount)
 {
-    const struct { const char* line; uint16_t expected; } cases[] = {
-        {"dword:00000002", 2}, {"dword:00010002", 2}, // the setting keeps the low 16 bits
-        {"\"2\"", 1},          {"hex:02,00,00,00", 1}, {"dword:2", 1},
-    };
+    // The settings keep the low 16 bits, the time format the low 8.
+    const struct { const char* line; uint16_t outputType, timeFormat; } cases[] = {
+        {"dword:00000002", 2, 2}, {"dword:00010102", 0x102, 2}, {"\"2\"", 1, 0}};
     SetDword("SOFTWARE/KVOR/DebLogger", "FileMode", 1);
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         SetValue("SOFTWARE/KVOR/DebLogger", "OutputType", c.line);
+        SetValue("SOFTWARE/KVOR/DebLogger", "TimeFormat", c.line);
         GlobalSetting setting = {0, 3, 1, 0};
         DebLogger fresh;
         fresh.ReadGlobalSetting(KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger"), &setting);
-        EXPECT_EQ(c.expected, setting.OutputType);
+        EXPECT_EQ(c.outputType, setting.OutputType);
+        EXPECT_EQ(c.timeFormat, setting.TimeFormat);
         EXPECT_EQ(1, setting.FileMode);
     }
 }
@@ -52,25 +118,24 @@ TEST_F(LoggerTest, RegisterZoneRefusesWithOneLineEach)
     device.CreateKey("SOFTWARE/KVOR/DebLogger/Zone/NoOutputEnable");
     SetValue("SOFTWARE/KVOR/DebLogger/Zone/StringOutputEnable", "OutputEnable", "\"1\"");
     Start();
-    device.BlockKey("SOFTWARE/KVOR/DebLogger/Zone/Blocked");
     ASSERT_EQ(1u, logger->RegisterZone(12, KVOR_TEXT("Present"), kFile, 1));
+    const std::string tooLong(300, 'n'); // no registry key has such a name
 
-    const struct { uint32_t zone; const WCHAR *zoneName, *file; std::string line; } cases[] = {
+    const struct { uint32_t zone; const char* zoneName; const WCHAR* file; std::string line; } cases[] = {
         {20, nullptr, kFile, "[src\\Module.cpp#7][20][(null)]Zonename or Filename is NULL"},
-        {20, KVOR_TEXT("Z"), nullptr, "[(null)#7][20][Z]Zonename or Filename is NULL"},
-        {128, KVOR_TEXT("Z"), kFile, "[src\\Module.cpp#7][128][Z]DebLog ZONEID exceed MAX_ZONE_ID"},
-        {12, KVOR_TEXT("Other"), kFile,
-         "[src\\Module.cpp#7][12][Other]DebLog SourcID 12 already registered with name Present"},
-        {20, KVOR_TEXT("Blocked"), kFile, "[src\\Module.cpp#7][20][Blocked]Create zone setting unsuccessfully"},
-        {20, KVOR_TEXT("NoOutputEnable"), kFile,
-         "[src\\Module.cpp#7][20][NoOutputEnable]Read zone setting unsuccessfully"},
-        {20, KVOR_TEXT("StringOutputEnable"), kFile,
+        {20, "Z", nullptr, "[(null)#7][20][Z]Zonename or Filename is NULL"},
+        {128, "Z", kFile, "[src\\Module.cpp#7][128][Z]DebLog ZONEID exceed MAX_ZONE_ID"},
+        {12, "Other", kFile, "[src\\Module.cpp#7][12][Other]DebLog SourcID 12 already registered with name Present"},
+        {20, tooLong.c_str(), kFile, "[src\\Module.cpp#7][20][" + tooLong + "]Create zone setting unsuccessfully"},
+        {20, "NoOutputEnable", kFile, "[src\\Module.cpp#7][20][NoOutputEnable]Read zone setting unsuccessfully"},
+        {20, "StringOutputEnable", kFile,
          "[src\\Module.cpp#7][20][StringOutputEnable]Read zone setting unsuccessfully"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         debug.Clear();
-        EXPECT_EQ(0u, logger->RegisterZone(c.zone, c.zoneName, c.file, 7));
+        const WString name = W(c.zoneName != nullptr ? c.zoneName : "");
+        EXPECT_EQ(0u, logger->RegisterZone(c.zone, c.zoneName != nullptr ? name.c_str() : nullptr, c.file, 7));
         const std::vector<std::string> lines = debug.Lines();
         ASSERT_FALSE(lines.empty());
         EXPECT_EQ(c.line, lines.back());

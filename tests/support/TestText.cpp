@@ -1,10 +1,12 @@
 #include "TestText.h"
 
+#include <atomic>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <stdexcept>
+#include <random>
+#include <sstream>
 
 #if defined(_WIN32)
 #include <windows.h>
@@ -16,30 +18,17 @@ WString W(const std::string& utf8)
 {
     WString out;
     for (size_t i = 0; i < utf8.size();) {
-        unsigned char c = static_cast<unsigned char>(utf8[i]);
-        unsigned long code = c;
-        size_t extra = 0;
-        if (c >= 0xF0) {
-            code = c & 0x07;
-            extra = 3;
-        } else if (c >= 0xE0) {
-            code = c & 0x0F;
-            extra = 2;
-        } else if (c >= 0xC0) {
-            code = c & 0x1F;
-            extra = 1;
+        const unsigned char lead = static_cast<unsigned char>(utf8[i++]);
+        int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
+        unsigned long code = lead & (extra == 0 ? 0x7F : 0x3F >> extra);
+        for (; extra > 0 && i < utf8.size(); --extra) {
+            code = (code << 6) | (static_cast<unsigned char>(utf8[i++]) & 0x3F);
         }
-        for (size_t k = 1; k <= extra && i + k < utf8.size(); ++k) {
-            code = (code << 6) | (static_cast<unsigned char>(utf8[i + k]) & 0x3F);
-        }
-        i += extra + 1;
         if (code >= 0x10000) {
-            code -= 0x10000;
-            out.push_back(static_cast<WCHAR>(0xD800 + (code >> 10)));
-            out.push_back(static_cast<WCHAR>(0xDC00 + (code & 0x3FF)));
-        } else {
-            out.push_back(static_cast<WCHAR>(code));
+            out.push_back(static_cast<WCHAR>(0xD800 + ((code - 0x10000) >> 10)));
+            code = 0xDC00 + (code & 0x3FF);
         }
+        out.push_back(static_cast<WCHAR>(code));
     }
     return out;
 }
@@ -53,23 +42,13 @@ std::string U8(const WCHAR* text)
     for (; *text != 0; ++text) {
         unsigned long code = static_cast<unsigned long>(*text);
         if (code >= 0xD800 && code < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<unsigned long>(text[1]) - 0xDC00);
-            ++text;
+            code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<unsigned long>(*++text) - 0xDC00);
         }
-        if (code < 0x80) {
-            out += static_cast<char>(code);
-        } else if (code < 0x800) {
-            out += static_cast<char>(0xC0 | (code >> 6));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else if (code < 0x10000) {
-            out += static_cast<char>(0xE0 | (code >> 12));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
-        } else {
-            out += static_cast<char>(0xF0 | (code >> 18));
-            out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-            out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-            out += static_cast<char>(0x80 | (code & 0x3F));
+        // The lead byte, then six bits a byte: C0, E0, F0 lead 2, 3, 4 bytes.
+        const int extra = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+        out += static_cast<char>((extra == 0 ? 0 : (0xFF << (7 - extra)) & 0xFF) | (code >> (6 * extra)));
+        for (int k = extra - 1; k >= 0; --k) {
+            out += static_cast<char>(0x80 | ((code >> (6 * k)) & 0x3F));
         }
     }
     return out;
@@ -80,31 +59,20 @@ std::string U8(const WString& text)
     return U8(text.c_str());
 }
 
-#if defined(_WIN32)
 TempDir::TempDir()
 {
-    static unsigned counter = 0;
+    static std::atomic<unsigned> counter{0};
+    std::random_device random;
     const std::filesystem::path base = std::filesystem::temp_directory_path();
-    for (int attempt = 0; attempt < 1000; ++attempt) {
-        const std::string name = "kvortest-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                 std::to_string(GetTickCount()) + "-" + std::to_string(++counter);
-        if (std::filesystem::create_directory(base / name)) {
-            m_path = (base / name).string();
+    for (;;) { // a name another test process holds is passed over
+        const std::filesystem::path path =
+            base / ("kvortest-" + std::to_string(random()) + "-" + std::to_string(++counter));
+        if (std::filesystem::create_directory(path)) {
+            m_path = path.string();
             return;
         }
     }
-    throw std::runtime_error("no temporary folder");
 }
-#else
-TempDir::TempDir()
-{
-    std::string pattern = (std::filesystem::temp_directory_path() / "kvortest-XXXXXX").string();
-    if (mkdtemp(pattern.data()) == nullptr) {
-        throw std::runtime_error("mkdtemp failed");
-    }
-    m_path = pattern;
-}
-#endif
 
 TempDir::~TempDir()
 {
@@ -114,14 +82,12 @@ TempDir::~TempDir()
 
 void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
+    WriteText(path, std::string(bytes.begin(), bytes.end()));
 }
 
 void WriteText(const std::string& path, const std::string& bytes)
 {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::vector<unsigned char> Utf16Bytes(const std::string& utf8)
@@ -136,9 +102,8 @@ std::vector<unsigned char> Utf16Bytes(const std::string& utf8)
 
 void WriteUtf16File(const std::string& path, const std::string& utf8)
 {
-    std::vector<unsigned char> bytes{0xFF, 0xFE};
-    std::vector<unsigned char> text = Utf16Bytes(utf8);
-    bytes.insert(bytes.end(), text.begin(), text.end());
+    std::vector<unsigned char> bytes = Utf16Bytes(utf8);
+    bytes.insert(bytes.begin(), {0xFF, 0xFE});
     WriteBytes(path, bytes);
 }
 
@@ -148,134 +113,133 @@ std::vector<unsigned char> ReadBytes(const std::string& path)
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string Utf16FileText(const std::string& path)
+{
+    const std::vector<unsigned char> bytes = ReadBytes(path);
+    WString text;
+    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
+        text.push_back(static_cast<WCHAR>(bytes[i] | (bytes[i + 1] << 8)));
+    }
+    return U8(text);
+}
+
+std::string DigitsMasked(const std::string& text)
+{
+    std::string masked;
+    const auto digit = [&text](size_t i) { return text[i] >= '0' && text[i] <= '9'; };
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (!digit(i)) {
+            masked += text[i];
+        } else if (i == 0 || !digit(i - 1)) {
+            masked += '0';
+        }
+    }
+    return masked;
+}
+
 bool FileExists(const std::string& path)
 {
     return std::filesystem::exists(path);
 }
 
-namespace {
-#if defined(_WIN32)
-// The C library's environment; an empty value removes the variable.
-void SetVariable(const char* name, const char* value)
-{
-    _putenv_s(name, value);
-}
-void RemoveVariable(const char* name)
-{
-    _putenv_s(name, "");
-}
-#else
-void SetVariable(const char* name, const char* value)
-{
-    setenv(name, value, 1);
-}
-void RemoveVariable(const char* name)
-{
-    unsetenv(name);
-}
-#endif
-} // namespace
-
+// The C library's environment; on Windows the process's environment, which
+// a child inherits, follows it, and an empty value removes the variable.
 ScopedEnv::ScopedEnv(const char* name, const std::string& value) : m_name(name), m_hadOld(false)
 {
     if (const char* old = std::getenv(name)) {
         m_old = old;
         m_hadOld = true;
     }
-    SetVariable(name, value.c_str());
+#if defined(_WIN32)
+    _putenv_s(name, value.c_str());
+#else
+    setenv(name, value.c_str(), 1);
+#endif
 }
 
 ScopedEnv::~ScopedEnv()
 {
-    if (m_hadOld) {
-        SetVariable(m_name.c_str(), m_old.c_str());
-    } else {
-        RemoveVariable(m_name.c_str());
-    }
+#if defined(_WIN32)
+    _putenv_s(m_name.c_str(), m_hadOld ? m_old.c_str() : "");
+#else
+    m_hadOld ? setenv(m_name.c_str(), m_old.c_str(), 1) : unsetenv(m_name.c_str());
+#endif
 }
 
 #if defined(_WIN32)
 // On Windows the library writes to the debugger with OutputDebugStringW,
 // which raises a first-chance exception carrying the text. A vectored
-// handler takes it, so the lines land in the same file as on Linux.
+// handler takes it, so the lines land in a file as on Linux.
 namespace {
 
 const DWORD kPrintException = 0x40010006;     // DBG_PRINTEXCEPTION_C
 const DWORD kWidePrintException = 0x4001000A; // DBG_PRINTEXCEPTION_WIDE_C
-std::string g_capturePath;
-PVOID g_captureHandler = nullptr;
 
-void AppendUtf8(const wchar_t* text, size_t length)
+std::string& CapturePath()
 {
-    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
-    std::string utf8(static_cast<size_t>(bytes > 0 ? bytes : 0), '\0');
-    if (bytes > 0) {
-        WideCharToMultiByte(CP_UTF8, 0, text, static_cast<int>(length), utf8.data(), bytes, nullptr, nullptr);
-    }
-    std::ofstream out(g_capturePath, std::ios::binary | std::ios::app);
-    out << utf8;
+    static std::string path; // set before other files' static objects are
+    return path;
 }
 
 LONG CALLBACK TakeDebugText(EXCEPTION_POINTERS* exception)
 {
     const EXCEPTION_RECORD* record = exception->ExceptionRecord;
-    if (record->ExceptionCode == kWidePrintException && record->NumberParameters >= 2) {
-        const wchar_t* text = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
-        AppendUtf8(text, std::wcslen(text));
-        return EXCEPTION_CONTINUE_EXECUTION;
+    const bool wide = record->ExceptionCode == kWidePrintException;
+    if (CapturePath().empty() || (!wide && record->ExceptionCode != kPrintException) ||
+        record->NumberParameters < 2) {
+        return EXCEPTION_CONTINUE_SEARCH;
     }
-    if (record->ExceptionCode == kPrintException && record->NumberParameters >= 2) {
-        const char* text = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
-        const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-        std::wstring wide(static_cast<size_t>(length > 0 ? length : 0), L'\0');
-        if (length > 0) {
-            MultiByteToWideChar(CP_ACP, 0, text, -1, wide.data(), length);
-        }
-        AppendUtf8(wide.c_str(), std::wcslen(wide.c_str()));
-        return EXCEPTION_CONTINUE_EXECUTION;
+    std::wstring text;
+    if (wide) {
+        text = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
+    } else {
+        const char* ansi = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
+        text.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0)));
+        MultiByteToWideChar(CP_ACP, 0, ansi, -1, text.data(), static_cast<int>(text.size()));
+        text.resize(text.empty() ? 0 : text.size() - 1);
     }
-    return EXCEPTION_CONTINUE_SEARCH;
+    std::ofstream(CapturePath(), std::ios::binary | std::ios::app) << U8(text.c_str());
+    return EXCEPTION_CONTINUE_EXECUTION;
 }
 
 } // namespace
 
 void CaptureDebugOutput(const std::string& path)
 {
-    g_capturePath = path;
-    AddVectoredExceptionHandler(1, TakeDebugText);
-}
-
-DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt"))
-{
-    g_capturePath = m_dir.File("debug.txt");
-    g_captureHandler = AddVectoredExceptionHandler(1, TakeDebugText);
-}
-
-DebugCapture::~DebugCapture()
-{
-    RemoveVectoredExceptionHandler(g_captureHandler);
-    g_captureHandler = nullptr;
+    static const PVOID handler = AddVectoredExceptionHandler(1, TakeDebugText);
+    static_cast<void>(handler);
+    CapturePath() = path;
 }
 #else
 // The posix back end writes the debugger output to KVOR_DEBUG_OUTPUT itself.
 void CaptureDebugOutput(const std::string&) {}
-
-DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt")) {}
-
-DebugCapture::~DebugCapture() {}
 #endif
+
+DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt"))
+{
+    CaptureDebugOutput(m_dir.File("debug.txt"));
+}
+
+DebugCapture::~DebugCapture()
+{
+    CaptureDebugOutput("");
+}
 
 std::vector<std::string> DebugCapture::Lines() const
 {
     return DebugLines(m_dir.File("debug.txt"));
 }
 
-std::vector<std::string> DebugLines(const std::string& path)
+void DebugCapture::Clear()
+{
+    std::remove(m_dir.File("debug.txt").c_str());
+}
+
+std::vector<std::string> TextLines(const std::string& text)
 {
     std::vector<std::string> lines;
-    std::ifstream in(path, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
         if (!line.empty() && line.back() == '\r') {
             line.pop_back();
         }
@@ -284,9 +248,10 @@ std::vector<std::string> DebugLines(const std::string& path)
     return lines;
 }
 
-void DebugCapture::Clear()
+std::vector<std::string> DebugLines(const std::string& path)
 {
-    std::remove(m_dir.File("debug.txt").c_str());
+    const std::vector<unsigned char> bytes = ReadBytes(path);
+    return TextLines(std::string(bytes.begin(), bytes.end()));
 }
 
 } // namespace kvortest

@@ -36,6 +36,11 @@ void WriteText(const std::string& path, const std::string& bytes);
 // UTF-16LE with the byte-order mark.
 void WriteUtf16File(const std::string& path, const std::string& utf8);
 std::vector<unsigned char> ReadBytes(const std::string& path);
+// The text of a UTF-16LE file after its byte-order mark, as UTF-8.
+std::string Utf16FileText(const std::string& path);
+// text with each run of decimal digits as one "0", so that times, thread
+// ids and source lines, which differ from run to run, compare equal.
+std::string DigitsMasked(const std::string& text);
 bool FileExists(const std::string& path);
 // The bytes of text as UTF-16LE, without a byte-order mark.
 std::vector<unsigned char> Utf16Bytes(const std::string& utf8);
@@ -54,13 +59,16 @@ private:
     bool m_hadOld;
 };
 
-// The lines of a debugger output file, without line ends.
+// The lines of a text, or of a debugger output file, without line ends.
+std::vector<std::string> TextLines(const std::string& text);
 std::vector<std::string> DebugLines(const std::string& path);
 
-// Sends the kernel debugger output of the rest of this process to a file.
+// Sends the kernel debugger output of this process to a file from now on
+// (an empty path: no longer). On Linux the back end itself writes it where
+// KVOR_DEBUG_OUTPUT says; on Windows a handler of this process takes it.
 void CaptureDebugOutput(const std::string& path);
 
-// Sends the kernel debugger output to a file for one scope.
+// Sends the kernel debugger output to a file of its own for one scope.
 class DebugCapture {
 public:
     DebugCapture();
