@@ -97,6 +97,7 @@ TEST_F(KvorxmlTest, WritesThatWouldNotReadBackLeaveTheFileAsItWas)
     } cases[] = {
         {"quote in a value", kDocument, {"set", "a", "say", "\"hi\""}, "the written copy"},
         {"value the reader cuts", kDocument, {"set", "a", "v", std::string(300, 'x')}, "longer than 259"},
+        {"value the reader trims", kDocument, {"set", "a", "v", " x "}, "attribute \"v\" reads back as \"x\""},
         {"start tag the writer cuts", longTag.c_str(), {"save", "out.xml"}, "/r/e would be 8279 characters"},
         {"name the reader trims", kDocument, {"add", "b", " c2"}, "its name reads back as \"c2\""},
         {"the root", kDocument, {"rm", "r"}, "is the root element"},

@@ -45,7 +45,7 @@ TEST_F(KvorxmlTest, LoggerNumbersAreNotStoredAsText)
     ASSERT_EQ(0, Kvorxml({"reg", "add", kZoneKey, "/v", "Severity", "/t", "REG_DWORD", "/d", "1"}).status);
     for (const std::vector<std::string>& words :
          {std::vector<std::string>{"reg", "add", kZoneKey, "/v", "severity", "/d", "2"},
-          std::vector<std::string>{"reg", "add", kLoggerKey, "/v", "OutputType", "/t", "REG_SZ", "/d", "2"}}) {
+          std::vector<std::string>{"reg", "add", kZoneKey, "/v", "OutputEnable", "/t", "REG_SZ", "/d", "2"}}) {
         const Outcome add = Kvorxml(words);
         EXPECT_EQ(2, add.status);
         EXPECT_NE(std::string::npos, add.err.find("only as a number: give /t REG_DWORD")) << add.err;

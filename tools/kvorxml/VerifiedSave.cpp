@@ -1,17 +1,14 @@
 #include "VerifiedSave.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <climits>
-#include <cstdlib>
 #include <cstring>
 
 #include "Document.h"
 #include "NodeMembers.h"
 #include "ReadFindings.h"
+#include "StagedFile.h"
 #include "SystemMessage.h"
 #include "TreeCompare.h"
 #include "TreeWalk.h"
@@ -49,85 +46,7 @@ bool StartTagsFit(IXmlNode* root, std::string& error)
     });
 }
 
-// A file of our own in a folder, removed again unless it is put in place.
-class TemporaryFile {
-public:
-    ~TemporaryFile()
-    {
-        if (m_fd >= 0) {
-            close(m_fd);
-        }
-        if (!m_path.empty()) {
-            unlink(m_path.c_str());
-        }
-    }
-    // ".<stem>.kvorxml-XXXXXX", the stem cut to keep the name within limits.
-    bool Create(const std::string& folder, const std::string& stem)
-    {
-        std::string pattern = folder + "/." + stem.substr(0, 64) + ".kvorxml-XXXXXX";
-        m_fd = mkostemp(&pattern[0], O_CLOEXEC);
-        if (m_fd >= 0) {
-            m_path = pattern;
-        }
-        return m_fd >= 0;
-    }
-    int Descriptor() const { return m_fd; }
-    const std::string& Path() const { return m_path; }
-    // The library opens files by name; this name reaches the open file
-    // whatever its folder is called (the library reads a backslash in a
-    // name as a separator).
-    WString ProcName() const { return FromUtf8("/proc/self/fd/" + std::to_string(m_fd)); }
-    bool Rewind() const { return lseek(m_fd, 0, SEEK_SET) == 0; }
-    bool MoveTo(const std::string& target)
-    {
-        if (rename(m_path.c_str(), target.c_str()) != 0) {
-            return false;
-        }
-        m_path.clear();
-        return true;
-    }
-
-private:
-    int m_fd = -1;
-    std::string m_path;
-};
-
-// A symbolic link is followed: the file it names is the one replaced.
-std::string ResolvedTarget(const std::string& target)
-{
-    struct stat info;
-    char resolved[PATH_MAX];
-    if (lstat(target.c_str(), &info) == 0 && S_ISLNK(info.st_mode) && realpath(target.c_str(), resolved) != nullptr) {
-        return resolved;
-    }
-    return target;
-}
-
-std::string FolderOf(const std::string& path)
-{
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? "." : slash == 0 ? "/" : path.substr(0, slash);
-}
-
-std::string TemporaryFolder()
-{
-    const char* folder = std::getenv("TMPDIR");
-    return folder != nullptr && *folder != '\0' ? folder : "/tmp";
-}
-
-// The mode a replaced file had; a new file gets what the umask leaves.
-mode_t ModeFor(const std::string& target)
-{
-    struct stat info;
-    if (stat(target.c_str(), &info) == 0) {
-        return info.st_mode & 07777;
-    }
-    const mode_t mask = umask(0);
-    umask(mask);
-    return 0666 & ~mask;
-}
-
-bool ReadsBackTheSame(IXmlNode* root, const TemporaryFile& file, std::string& error)
+bool ReadsBackTheSame(IXmlNode* root, const StagedFile& file, std::string& error)
 {
     InputBytes bytes;
     if (!file.Rewind() || !bytes.ReadFrom(file.Descriptor(), error)) {
@@ -187,15 +106,8 @@ bool CopyToStandardOutput(int fd, std::string& error)
 
 bool SaveVerified(IXmlNode* root, const std::string& target, std::string& error)
 {
-    if (!StartTagsFit(root, error)) {
-        return false;
-    }
-    const bool toOutput = IsStandardStream(target);
-    const std::string resolved = toOutput ? target : ResolvedTarget(target);
-    const std::string folder = toOutput ? TemporaryFolder() : FolderOf(resolved);
-    TemporaryFile file;
-    if (!file.Create(folder, toOutput ? "output" : resolved.substr(resolved.rfind('/') + 1))) {
-        error = "cannot create a file in " + folder + ": " + Reason();
+    StagedFile file;
+    if (!StartTagsFit(root, error) || !file.Create(target, error)) {
         return false;
     }
     if (root->SaveToFile(file.ProcName().c_str()) == 0) {
@@ -205,15 +117,10 @@ bool SaveVerified(IXmlNode* root, const std::string& target, std::string& error)
     if (!ReadsBackTheSame(root, file, error)) {
         return false;
     }
-    if (toOutput) {
+    if (IsStandardStream(target)) {
         return file.Rewind() && CopyToStandardOutput(file.Descriptor(), error);
     }
-    if (fchmod(file.Descriptor(), ModeFor(resolved)) != 0 || fsync(file.Descriptor()) != 0 ||
-        !file.MoveTo(resolved)) {
-        error = "cannot replace " + resolved + ": " + Reason();
-        return false;
-    }
-    return true;
+    return file.PutInPlace(error);
 }
 
 } // namespace kvorxml
