@@ -90,6 +90,7 @@ const ParseCase kCases[] = {
     {"ValueBlanksCountTowardsLimit", kElement, "<a x='  " + std::string(258, 'v') + "'/>", 0, ""},
     // Text
     {"TextTrimmedInnerWhiteSpaceKept", kElement, "<a>  hello \t world\r\n  </a>", 1, "a\"hello \t world\""},
+    {"TextBeginningWithSlash", kElement, "<a>/x</a>", 1, "a\"/x\""},
     {"TextEntitiesStayLiteral", kElement, "<a>x &amp; y &#65;</a>", 1, "a\"x &amp; y &#65;\""},
     // The text ends at the quote; the end-tag check reads the quote and "<".
     {"TextApostropheFails", kElement, "<a>it's</a>", 0, "", 7},

@@ -52,6 +52,9 @@ const DepthCase kDepthCases[] = {
     {"CommentBelowTheBoundInFailedChild", Nested(kMax - 2, "<p><q/><x><!--c--></p>"), kMax},
     {"OneBeyond", Nested(kMax + 1), 0},
     {"OneBeyondSelfClosing", Nested(kMax, "<e/>"), 0},
+    // A start tag beyond the bound fails the load, even where its parent's
+    // end would follow and a broken child would only be left out.
+    {"BeyondTheBoundFailsTheWholeLoad", "<r><a/>" + Nested(kMax - 1).substr(0, 3 * (kMax - 1)) + "<x</r>", 0},
     {"OneBeyondAfterGoodSiblings", "<r><a/>" + Nested(kMax) + "</r>", 0},
     {"FarBeyond", Nested(100000), 0},
     {"FarBeyondUnclosed", Nested(100000).substr(0, 300000), 0},

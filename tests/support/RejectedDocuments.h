@@ -47,6 +47,8 @@ const ReadCase kRefusedDocuments[] = {
     {"GreaterThanInText", "<a>x > y</a>", 1, 6, "text may not contain '>'"},
     {"CommentAlone", "<a><!-- c --></a>", 1, 14, "a comment alone is not content"},
     {"CommentBeforeText", "<a><!-- c -->text</a>", 1, 14, "expected the start tag of an element"},
+    {"InstructionAmongChildren", "<r><a/><?pi?></r>", 1, 8, "processing instructions"},
+    {"BrokenChildIsTheCause", "<r><a/><b x/><c/></r>", 1, 12, "attribute \"x\" has no value"},
     {"ProcessingInstruction", "<?xml version='1.0'?><?pi x?><a/>", 1, 22, "processing instructions"},
     {"CommentBeforeDeclaration", "<!-- c --><?xml version='1.0'?><a/>", 1, 11, "processing instructions"},
     {"DeclarationWithoutQuestionMark", "<?xml version='1.0'><a/>", 1, 20, "\"?>\""},
