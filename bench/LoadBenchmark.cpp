@@ -12,8 +12,13 @@
 // library skips its heap lock and takes its events without atomic
 // read-modify-write only while a process has one thread, and this shows the
 // price an application with threads pays.
+//
+// The heap/ runs load the configuration documents (16 KB and 1 MB, UTF-16)
+// with and without the one-thread shortcut of the heap and the events, so
+// that one run shows what it brings.
 #include <benchmark/benchmark.h>
 #include <libxml/parser.h>
+#include <sys/single_threaded.h>
 #include <sys/stat.h>
 
 #include <cstdio>
@@ -103,12 +108,31 @@ void LoadBenchmark(benchmark::State& state, const Parser* parser, std::string pa
     for (auto _ : state) {
         parser->loadAndFree(path, elements);
     }
-    // Our heap keeps the chunks of a freed tree for the next one; the meter
-    // would not see memory taken before it started.
+    // Our heap keeps an empty chunk per size class; the meter would not see
+    // memory taken before it started.
     kvor::ReleaseSpareMemory();
     StartHeapMeter();
     parser->loadAndFree(path, elements);
     SetCounters(state, bytes, elements, StopHeapMeter());
+}
+
+struct HeapVariant {
+    const char* name;
+    bool oneThreadShortcut; // the heap's lock and the events' atomics skipped while single-threaded
+};
+
+const HeapVariant kHeapVariants[] = {{"as shipped", true}, {"no one-thread shortcut", false}};
+
+void HeapVariantBenchmark(benchmark::State& state, HeapVariant variant, const Parser* parser, std::string path,
+                          double bytes, long elements)
+{
+    // Pretends a second thread: what the library sees in a process with threads.
+    const char singleThreaded = __libc_single_threaded;
+    if (!variant.oneThreadShortcut) {
+        __libc_single_threaded = 0;
+    }
+    LoadBenchmark(state, parser, path, bytes, elements);
+    __libc_single_threaded = singleThreaded;
 }
 
 // FindNode of a name that no element has: a walk over the whole tree.
@@ -166,6 +190,17 @@ void RegisterAll(const std::vector<DocumentFiles>& documents, const std::string&
                                              document.elements)
                     ->Unit(benchmark::kMicrosecond);
             }
+        }
+    }
+    for (const DocumentFiles& document : documents) {
+        if (document.name != "config-16KB" && document.name != "config-1MB") {
+            continue;
+        }
+        for (const HeapVariant& variant : kHeapVariants) {
+            const std::string name = "heap/" + document.name + "/UTF-16/" + variant.name;
+            benchmark::RegisterBenchmark(name.c_str(), HeapVariantBenchmark, variant, &parsers[0], document.utf16Path,
+                                         document.bytes, document.elements)
+                ->Unit(benchmark::kMicrosecond);
         }
     }
     for (const DocumentFiles& document : documents) {

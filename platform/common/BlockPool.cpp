@@ -3,9 +3,14 @@
 #include "kvor/platform/kvorPlatform.h"
 
 #include <cstdint>
-#include <functional>
 #include <new>
 #include <thread>
+
+#if KVOR_ADDRESS_SANITIZER
+#include <cstdio>
+#include <cstdlib>
+#include <sanitizer/asan_interface.h>
+#endif
 
 namespace kvor {
 
@@ -20,6 +25,34 @@ constexpr size_t RoundUp(size_t bytes, size_t granule)
     return (bytes + granule - 1) / granule * granule;
 }
 
+// What the sanitizer may let the program touch: nothing of a chunk but the
+// blocks handed out, each exactly as large as asked for (at least a byte,
+// so that a block released twice can be told from a live one).
+#if KVOR_ADDRESS_SANITIZER
+void MarkUnaddressable(const void* memory, size_t bytes)
+{
+    ASAN_POISON_MEMORY_REGION(memory, bytes);
+}
+
+void MarkAddressable(const void* memory, size_t bytes)
+{
+    ASAN_UNPOISON_MEMORY_REGION(memory, bytes == 0 ? 1 : bytes);
+}
+
+void CheckLive(void* block)
+{
+    if (__asan_address_is_poisoned(block)) {
+        std::fprintf(stderr, "kvor heap: released a block that is not in use: %p\n", block);
+        __asan_describe_address(block);
+        std::abort();
+    }
+}
+#else
+void MarkUnaddressable(const void*, size_t) {}
+void MarkAddressable(const void*, size_t) {}
+void CheckLive(void*) {}
+#endif
+
 } // namespace
 
 // A chunk's bookkeeping sits at its start; its slots (header and block)
@@ -28,7 +61,7 @@ constexpr size_t RoundUp(size_t bytes, size_t granule)
 struct PoolChunk {
     BlockPool* pool;
     PoolChunk* previous; // in its class's list
-    PoolChunk* next;     // in its class's list, or in the idle list
+    PoolChunk* next;     // in its class's list
     FreeSlot* freed;
     char* unused;
     char* end;
@@ -37,9 +70,9 @@ struct PoolChunk {
     size_t blocksInUse;
     bool onFullList;
 
-    bool IsFull() const { return freed == nullptr && static_cast<size_t>(end - unused) < slotBytes; }
+    KVOR_HEAP_INTERNAL bool IsFull() const { return freed == nullptr && static_cast<size_t>(end - unused) < slotBytes; }
 
-    void* Take()
+    KVOR_HEAP_INTERNAL void* Take()
     {
         ++blocksInUse;
         if (freed != nullptr) {
@@ -53,7 +86,7 @@ struct PoolChunk {
         return header + 1;
     }
 
-    void Give(void* block)
+    KVOR_HEAP_INTERNAL void Give(void* block)
     {
         --blocksInUse;
         FreeSlot* slot = static_cast<FreeSlot*>(block);
@@ -96,7 +129,7 @@ private:
     std::atomic<bool>* m_locked;
 };
 
-void* BlockPool::Allocate(size_t bytes) noexcept
+KVOR_HEAP_INTERNAL void* BlockPool::Allocate(size_t bytes) noexcept
 {
     const size_t classIndex = bytes == 0 ? 1 : (bytes + kGranule - 1) / kGranule;
     Guard guard(m_locked);
@@ -116,14 +149,19 @@ void* BlockPool::Allocate(size_t bytes) noexcept
         Unlink(chunk);
         Link(chunk);
     }
+    ++m_blocksInUse;
+    MarkAddressable(block, bytes);
     return block;
 }
 
-void BlockPool::Release(void* block) noexcept
+KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
 {
+    CheckLive(block);
     PoolChunk* chunk = HeaderOf(block)->chunk;
     BlockPool& pool = *chunk->pool;
     Guard guard(pool.m_locked);
+    MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
+    --pool.m_blocksInUse;
     if (chunk->onFullList) {
         pool.Unlink(chunk);
         chunk->Give(block);
@@ -138,11 +176,12 @@ void BlockPool::Release(void* block) noexcept
     if (sizeClass.spare == nullptr) {
         sizeClass.spare = chunk;
     } else {
-        pool.MakeIdle(chunk);
+        pool.Unlink(chunk);
+        pool.DropChunk(chunk);
     }
 }
 
-void BlockPool::ReleaseEmptyChunks() noexcept
+KVOR_HEAP_INTERNAL void BlockPool::ReleaseEmptyChunks() noexcept
 {
     Guard guard(m_locked);
     for (SizeClass& sizeClass : m_classes) {
@@ -152,7 +191,6 @@ void BlockPool::ReleaseEmptyChunks() noexcept
             sizeClass.spare = nullptr;
         }
     }
-    ReleaseIdleChunks();
 }
 
 size_t BlockPool::ChunkCount() const noexcept
@@ -160,20 +198,22 @@ size_t BlockPool::ChunkCount() const noexcept
     return m_chunkCount;
 }
 
-// An idle chunk when there is one, else new memory from the system. Idle
-// chunks are taken lowest address first: a tree is then laid out in memory
-// in the order it is built, as fresh memory from the system would be, and
-// walking it stays sequential.
-PoolChunk* BlockPool::AddChunk(size_t classIndex) noexcept
+size_t BlockPool::BlocksInUse() const noexcept
 {
-    char* memory = reinterpret_cast<char*>(TakeIdleChunk());
+    return m_blocksInUse;
+}
+
+KVOR_HEAP_INTERNAL PoolChunk* BlockPool::AddChunk(size_t classIndex) noexcept
+{
+    char* memory = static_cast<char*>(::operator new(kChunkBytes, std::nothrow));
     if (memory == nullptr) {
-        memory = static_cast<char*>(::operator new(kChunkBytes, std::nothrow));
-        if (memory == nullptr) {
-            return nullptr;
-        }
-        ++m_chunkCount;
+        return nullptr;
     }
+    ++m_chunkCount;
+    // The chunk's own bookkeeping stays addressable: the pool's lists of
+    // chunks run through it, and the leak checker follows only pointers in
+    // memory the program may touch.
+    MarkUnaddressable(memory + kSlotsStart, kChunkBytes - kSlotsStart);
     PoolChunk* chunk = ::new (memory) PoolChunk();
     chunk->pool = this;
     chunk->unused = memory + kSlotsStart;
@@ -184,91 +224,21 @@ PoolChunk* BlockPool::AddChunk(size_t classIndex) noexcept
     return chunk;
 }
 
-void BlockPool::DropChunk(PoolChunk* chunk) noexcept
+KVOR_HEAP_INTERNAL void BlockPool::DropChunk(PoolChunk* chunk) noexcept
 {
     --m_chunkCount;
+    MarkAddressable(chunk, kChunkBytes);
     ::operator delete(chunk);
 }
 
-void BlockPool::MakeIdle(PoolChunk* chunk) noexcept
-{
-    Unlink(chunk);
-    DropIdleChunksIfUnused();
-    chunk->next = m_idle;
-    m_idle = chunk;
-    m_idleSorted = m_idleSorted && (chunk->next == nullptr || std::less<PoolChunk*>()(chunk, chunk->next));
-}
-
-PoolChunk* BlockPool::TakeIdleChunk() noexcept
-{
-    DropIdleChunksIfUnused();
-    if (m_idle == nullptr) {
-        return nullptr;
-    }
-    if (!m_idleSorted) {
-        m_idle = SortedByAddress(m_idle);
-        m_idleSorted = true;
-    }
-    PoolChunk* chunk = m_idle;
-    m_idle = chunk->next;
-    return chunk;
-}
-
-// Idle chunks are kept while the pool keeps coming back to them; when none
-// was added or taken for a second, all of them go back to the system.
-void BlockPool::DropIdleChunksIfUnused() noexcept
-{
-    const uint32_t now = m_clock != nullptr ? m_clock() : GetTickCount();
-    if (now - m_idleTouched >= kIdleLifetime) {
-        ReleaseIdleChunks();
-    }
-    m_idleTouched = now;
-}
-
-void BlockPool::ReleaseIdleChunks() noexcept
-{
-    while (m_idle != nullptr) {
-        PoolChunk* chunk = m_idle;
-        m_idle = chunk->next;
-        DropChunk(chunk);
-    }
-    m_idleSorted = true;
-}
-
-// Merge sort of the singly linked idle list.
-PoolChunk* BlockPool::SortedByAddress(PoolChunk* list) noexcept
-{
-    if (list == nullptr || list->next == nullptr) {
-        return list;
-    }
-    PoolChunk* slow = list;
-    for (PoolChunk* fast = list->next; fast != nullptr && fast->next != nullptr; fast = fast->next->next) {
-        slow = slow->next;
-    }
-    PoolChunk* second = slow->next;
-    slow->next = nullptr;
-    PoolChunk* left = SortedByAddress(list);
-    PoolChunk* right = SortedByAddress(second);
-    PoolChunk head;
-    PoolChunk* tail = &head;
-    while (left != nullptr && right != nullptr) {
-        PoolChunk*& smaller = std::less<PoolChunk*>()(left, right) ? left : right;
-        tail->next = smaller;
-        tail = smaller;
-        smaller = smaller->next;
-    }
-    tail->next = left != nullptr ? left : right;
-    return head.next;
-}
-
-PoolChunk*& BlockPool::ListOf(const PoolChunk* chunk) noexcept
+KVOR_HEAP_INTERNAL PoolChunk*& BlockPool::ListOf(const PoolChunk* chunk) noexcept
 {
     SizeClass& sizeClass = m_classes[chunk->classIndex];
     return chunk->onFullList ? sizeClass.full : sizeClass.available;
 }
 
 // Puts the chunk first on the list its state calls for.
-void BlockPool::Link(PoolChunk* chunk) noexcept
+KVOR_HEAP_INTERNAL void BlockPool::Link(PoolChunk* chunk) noexcept
 {
     chunk->onFullList = chunk->IsFull();
     PoolChunk*& first = ListOf(chunk);
@@ -280,7 +250,7 @@ void BlockPool::Link(PoolChunk* chunk) noexcept
     first = chunk;
 }
 
-void BlockPool::Unlink(PoolChunk* chunk) noexcept
+KVOR_HEAP_INTERNAL void BlockPool::Unlink(PoolChunk* chunk) noexcept
 {
     if (chunk->previous != nullptr) {
         chunk->previous->next = chunk->next;

@@ -15,25 +15,12 @@ std::atomic<testing::AllocationHook> g_hook{nullptr};
 // while the process shuts down.
 BlockPool g_pool;
 
-// Under AddressSanitizer every block is its own heap block, so that the
-// sanitizer watches each one's bounds and lifetime.
-#if defined(__has_feature)
-#define KVOR_HAS_FEATURE(feature) __has_feature(feature)
-#else
-#define KVOR_HAS_FEATURE(feature) 0
-#endif
-#if defined(__SANITIZE_ADDRESS__) || KVOR_HAS_FEATURE(address_sanitizer)
-constexpr bool kPooled = false;
-#else
-constexpr bool kPooled = true;
-#endif
-
 } // namespace
 
 void* Allocate(size_t bytes)
 {
     testing::AllocationHook hook = g_hook.load(std::memory_order_relaxed);
-    if (kPooled && hook == nullptr && bytes <= BlockPool::kLargestBlock) {
+    if (hook == nullptr && bytes <= BlockPool::kLargestBlock) {
         return g_pool.Allocate(bytes);
     }
     if (bytes > SIZE_MAX - sizeof(BlockHeader)) {
@@ -49,7 +36,7 @@ void* Allocate(size_t bytes)
     return header + 1;
 }
 
-void Release(void* block) noexcept
+KVOR_HEAP_INTERNAL void Release(void* block) noexcept
 {
     if (block == nullptr) {
         return;
@@ -81,6 +68,12 @@ void SetAllocationHook(AllocationHook hook)
 {
     g_hook.store(hook);
 }
+
+HeapCount CountHeap()
+{
+    return HeapCount{g_pool.BlocksInUse(), g_pool.ChunkCount()};
+}
+
 } // namespace testing
 
 } // namespace kvor

@@ -1,7 +1,7 @@
 // Files and folders of the posix back end: Win32 semantics over open/read/
-// write/lseek/fsync/unlink/mkdir/stat, with Win32 error codes.
+// write/lseek/fsync/unlink/mkdir/stat, with Win32 error codes. Files are
+// opened as the library opens them: OPEN_ALWAYS or CREATE_ALWAYS.
 #include <cerrno>
-#include <climits>
 #include <fcntl.h>
 #include <new>
 #include <sys/stat.h>
@@ -12,9 +12,6 @@
 namespace {
 
 using kvor::posix::KernelObject;
-
-// ERROR_NEGATIVE_SEEK: a move before the start of the file.
-constexpr DWORD NegativeSeek = 131;
 
 class FileObject : public KernelObject {
 public:
@@ -111,26 +108,14 @@ struct Opened {
     bool existed;
 };
 
-// Opens per the disposition; existed tells whether OPEN_ALWAYS or
-// CREATE_ALWAYS found the file already there.
-Opened OpenPerDisposition(const std::string& path, int flags, DWORD disposition)
+// OPEN_ALWAYS and CREATE_ALWAYS: create it new, else open what is there;
+// retried in case another process removes it in between. existed tells
+// whether the file was already there.
+Opened OpenAlways(const std::string& path, int flags, DWORD disposition)
 {
-    const mode_t mode = 0644;
-    switch (disposition) {
-    case CREATE_NEW:
-        return {open(path.c_str(), flags | O_CREAT | O_EXCL, mode), false};
-    case OPEN_EXISTING:
-        return {open(path.c_str(), flags), false};
-    case TRUNCATE_EXISTING:
-        return {open(path.c_str(), flags | O_TRUNC), false};
-    default:
-        break;
-    }
-    // OPEN_ALWAYS and CREATE_ALWAYS: create it new, else open what is there;
-    // retried in case another process removes it in between.
     const int existing = disposition == CREATE_ALWAYS ? flags | O_TRUNC : flags;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const int created = open(path.c_str(), flags | O_CREAT | O_EXCL, mode);
+        const int created = open(path.c_str(), flags | O_CREAT | O_EXCL, 0644);
         if (created >= 0 || errno != EEXIST) {
             return {created, false};
         }
@@ -158,8 +143,7 @@ bool RejectFolder(int descriptor)
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIBUTES /*security*/,
                    DWORD disposition, DWORD /*flags*/, HANDLE /*templateFile*/)
 {
-    if (disposition < CREATE_NEW || disposition > TRUNCATE_EXISTING ||
-        (disposition == TRUNCATE_EXISTING && (access & GENERIC_WRITE) == 0)) {
+    if (disposition != OPEN_ALWAYS && disposition != CREATE_ALWAYS) {
         FailWith(ERROR_INVALID_PARAMETER);
         return INVALID_HANDLE_VALUE;
     }
@@ -167,14 +151,9 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD /*share*/, LPSECURITY_ATTRI
     if (!ToNative(path, native)) {
         return INVALID_HANDLE_VALUE;
     }
-    const Opened opened = OpenPerDisposition(native, AccessFlags(access) | O_CLOEXEC, disposition);
+    const Opened opened = OpenAlways(native, AccessFlags(access) | O_CLOEXEC, disposition);
     if (opened.descriptor < 0) {
-        const int error = errno;
-        if (error == EEXIST && disposition == CREATE_NEW) {
-            FailWith(ERROR_FILE_EXISTS);
-        } else {
-            FailOpen(error, native);
-        }
+        FailOpen(errno, native);
         return INVALID_HANDLE_VALUE;
     }
     if (RejectFolder(opened.descriptor)) {
@@ -281,39 +260,25 @@ DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh)
     return static_cast<DWORD>(size & 0xFFFFFFFFu);
 }
 
+// Moves by a 32-bit distance; the library only goes to the end.
 DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD method)
 {
     FileObject* file = AsFile(handle);
     if (file == nullptr) {
         return INVALID_SET_FILE_POINTER;
     }
-    int whence = SEEK_SET;
-    if (method == FILE_CURRENT) {
-        whence = SEEK_CUR;
-    } else if (method == FILE_END) {
-        whence = SEEK_END;
-    } else if (method != FILE_BEGIN) {
+    const int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
+    if (distanceHigh != nullptr || method > FILE_END) {
         FailWith(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
     }
-    // Without a high part the distance is a signed 32-bit value; with one,
-    // the two form a signed 64-bit distance.
-    int64_t offset = distance;
-    if (distanceHigh != nullptr) {
-        offset = static_cast<int64_t>((static_cast<uint64_t>(static_cast<uint32_t>(*distanceHigh)) << 32) |
-                                      static_cast<uint32_t>(distance));
-    }
-    const off_t position = lseek(file->Descriptor(), static_cast<off_t>(offset), whence);
-    if (position < 0) {
-        FailWith(errno == EINVAL ? NegativeSeek : kvor::posix::Win32ErrorFromErrno(errno));
+    const off_t position = lseek(file->Descriptor(), static_cast<off_t>(distance), whence);
+    if (position < 0 || static_cast<uint64_t>(position) >= INVALID_SET_FILE_POINTER) {
+        FailWithErrno(position < 0 ? errno : EFBIG);
         return INVALID_SET_FILE_POINTER;
     }
-    const uint64_t newPosition = static_cast<uint64_t>(position);
-    if (distanceHigh != nullptr) {
-        *distanceHigh = static_cast<LONG>(newPosition >> 32);
-    }
     SetLastError(ERROR_SUCCESS);
-    return static_cast<DWORD>(newPosition & 0xFFFFFFFFu);
+    return static_cast<DWORD>(position);
 }
 
 BOOL FlushFileBuffers(HANDLE handle)

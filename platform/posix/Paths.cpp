@@ -2,6 +2,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include "PosixSupport.h"
 
@@ -9,25 +10,6 @@ namespace kvor {
 namespace posix {
 
 namespace {
-
-void AppendUtf8(std::string& out, uint32_t code)
-{
-    if (code < 0x80) {
-        out += static_cast<char>(code);
-    } else if (code < 0x800) {
-        out += static_cast<char>(0xC0 | (code >> 6));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else if (code < 0x10000) {
-        out += static_cast<char>(0xE0 | (code >> 12));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    } else {
-        out += static_cast<char>(0xF0 | (code >> 18));
-        out += static_cast<char>(0x80 | ((code >> 12) & 0x3F));
-        out += static_cast<char>(0x80 | ((code >> 6) & 0x3F));
-        out += static_cast<char>(0x80 | (code & 0x3F));
-    }
-}
 
 bool IsHighSurrogate(uint32_t c) { return c >= 0xD800 && c < 0xDC00; }
 bool IsLowSurrogate(uint32_t c) { return c >= 0xDC00 && c < 0xE000; }
@@ -38,44 +20,59 @@ std::string Variable(const char* name)
     return value == nullptr ? std::string() : std::string(value);
 }
 
-// mkdir -p: the device's root always exists on the device, so it is made
-// here on first use.
-void MakeFolders(const std::string& path)
-{
-    if (path.empty() || mkdir(path.c_str(), 0755) == 0 || errno == EEXIST) {
-        return;
-    }
-    if (errno != ENOENT) {
-        return;
-    }
-    const size_t slash = path.find_last_of('/');
-    if (slash == std::string::npos || slash == 0) {
-        return;
-    }
-    MakeFolders(path.substr(0, slash));
-    mkdir(path.c_str(), 0755);
-}
-
 } // namespace
 
-std::string ToUtf8(const WCHAR* text, size_t length)
+size_t EncodeUtf8(const WCHAR* text, size_t length, char* out)
 {
-    std::string out;
-    if (text == nullptr) {
-        return out;
-    }
-    out.reserve(length);
+    size_t at = 0;
     for (size_t i = 0; i < length; ++i) {
-        uint32_t code = static_cast<uint32_t>(text[i]);
+        uint32_t code = text[i];
         if (IsHighSurrogate(code) && i + 1 < length && IsLowSurrogate(text[i + 1])) {
             code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<uint32_t>(text[i + 1]) - 0xDC00);
             ++i;
         } else if (IsHighSurrogate(code) || IsLowSurrogate(code)) {
             code = 0xFFFD;
         }
-        AppendUtf8(out, code);
+        const int extra = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
+        static const unsigned char kLead[] = {0x00, 0xC0, 0xE0, 0xF0};
+        out[at++] = static_cast<char>(kLead[extra] | (code >> (6 * extra)));
+        for (int k = extra - 1; k >= 0; --k) {
+            out[at++] = static_cast<char>(0x80 | ((code >> (6 * k)) & 0x3F));
+        }
     }
+    return at;
+}
+
+std::string ToUtf8(const WCHAR* text, size_t length)
+{
+    std::string out(text == nullptr ? 0 : length * 3, '\0');
+    out.resize(text == nullptr ? 0 : EncodeUtf8(text, length, &out[0]));
     return out;
+}
+
+// The device's root always exists on the device, so it is made on first use.
+void MakeFolders(const std::string& path)
+{
+    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
+        mkdir(path.substr(0, slash).c_str(), 0755);
+    }
+    mkdir(path.c_str(), 0755);
+}
+
+bool WriteAll(int descriptor, const char* bytes, size_t length)
+{
+    while (length > 0) {
+        const ssize_t put = write(descriptor, bytes, length);
+        if (put < 0 && errno == EINTR) {
+            continue;
+        }
+        if (put <= 0) {
+            return false;
+        }
+        bytes += put;
+        length -= static_cast<size_t>(put);
+    }
+    return true;
 }
 
 std::string ToUtf8(const WCHAR* text)

@@ -1,7 +1,16 @@
 // The registry on Linux: a folder tree under the store's root. A key is a
 // folder; a value is a file in its key's folder holding one line as .reg
-// files write it: dword:0000000c, "text", hex:01,02. Key and value names
-// match ignoring ASCII case; new ones are created with the name as given.
+// files write it: dword:0000000c or "text", the two types the library and
+// its client write. A line in any other form reads as a value of no type
+// holding the line's bytes.
+//
+// A name may hold any character but the backslash, which separates the
+// names of a key path, and at most 255 of them. In its file name '%' and
+// '/' are written %25 and %2F, a leading '.' %2E (files whose names begin
+// with '.' are the store's own) and a value named "@" %40 ("@" is the file
+// of the key's default value). Names match ignoring ASCII case; new ones are
+// created with the name as given. Subkeys and values are listed in the
+// order of their file names, ignoring case.
 //
 // Several processes may start on a fresh store at once. A process that
 // creates a key holds the store's creation lock until it closes that key,
@@ -10,8 +19,10 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <algorithm>
 #include <dirent.h>
 #include <fcntl.h>
+#include <filesystem>
 #include <mutex>
 #include <new>
 #include <string>
@@ -29,11 +40,13 @@ struct KvorRegistryKey {
 
 namespace {
 
+using kvor::posix::MakeFolders;
 using kvor::posix::Win32ErrorFromErrno;
 
 const char kDefaultValueFile[] = "@";
 const char kLockFile[] = "/.lock";
 const size_t kMaxValueFile = 1 << 20;
+const size_t kMaxKeyName = 255; // characters
 
 std::string RegistryRoot()
 {
@@ -63,14 +76,6 @@ LSTATUS Fail(LSTATUS code)
 LSTATUS FailFromErrno()
 {
     return Fail(static_cast<LSTATUS>(Win32ErrorFromErrno(errno)));
-}
-
-void MakeFolders(const std::string& path)
-{
-    for (size_t slash = path.find('/', 1); slash != std::string::npos; slash = path.find('/', slash + 1)) {
-        mkdir(path.substr(0, slash).c_str(), 0755);
-    }
-    mkdir(path.c_str(), 0755);
 }
 
 // Held across processes while a process fills a key it created; nested
@@ -184,32 +189,74 @@ bool FindEntry(const std::string& folder, const std::string& name, bool wantFold
     return matched;
 }
 
-// A name that can stand as one folder or file name.
-bool IsValidName(const std::string& name)
+// ---- Names as file names ----------------------------------------------------
+
+std::string FileNameOf(const std::string& name)
 {
-    return !name.empty() && name != "." && name != ".." && name.find('/') == std::string::npos;
+    if (name == kDefaultValueFile) {
+        return "%40";
+    }
+    std::string file;
+    for (size_t i = 0; i < name.size(); ++i) {
+        const char c = name[i];
+        file += c == '%' ? "%25" : c == '/' ? "%2F" : c == '.' && i == 0 ? "%2E" : std::string(1, c);
+    }
+    return file;
 }
 
-// Splits "A\B\" into its names; false when one cannot be a folder name.
-bool SplitKeyPath(LPCWSTR subKey, std::vector<std::string>* names)
+int HexDigit(char c)
 {
-    const std::string path = kvor::posix::ToUtf8(subKey);
-    size_t start = 0;
-    while (start <= path.size()) {
-        size_t end = path.find('\\', start);
-        if (end == std::string::npos) {
-            end = path.size();
-        }
-        const std::string name = path.substr(start, end - start);
-        if (!name.empty()) {
-            if (!IsValidName(name)) {
-                return false;
-            }
-            names->push_back(name);
-        }
-        start = end + 1;
+    if (c >= '0' && c <= '9') {
+        return c - '0';
     }
-    return true;
+    c = FoldAscii(c);
+    return (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
+}
+
+std::string NameOfFile(const std::string& file)
+{
+    std::string name;
+    for (size_t i = 0; i < file.size(); ++i) {
+        if (file[i] == '%' && i + 2 < file.size() && HexDigit(file[i + 1]) >= 0 && HexDigit(file[i + 2]) >= 0) {
+            name += static_cast<char>(HexDigit(file[i + 1]) * 16 + HexDigit(file[i + 2]));
+            i += 2;
+        } else {
+            name += file[i];
+        }
+    }
+    return name;
+}
+
+bool IsStoreFile(const char* file)
+{
+    return file[0] == '.';
+}
+
+// The file names of a key path "A\B\" (empty names between backslashes
+// are passed over). ERROR_SUCCESS, or the error a device gives for a path
+// that begins with a backslash or a name longer than a key name may be.
+LSTATUS SplitKeyPath(LPCWSTR subKey, std::vector<std::string>* files)
+{
+    if (subKey == nullptr) {
+        return ERROR_SUCCESS;
+    }
+    if (subKey[0] == u'\\') {
+        return ERROR_BAD_PATHNAME;
+    }
+    for (const WCHAR* start = subKey; *start != 0;) {
+        const WCHAR* end = start;
+        while (*end != 0 && *end != u'\\') {
+            ++end;
+        }
+        if (static_cast<size_t>(end - start) > kMaxKeyName) {
+            return ERROR_INVALID_PARAMETER;
+        }
+        if (end > start) {
+            files->push_back(FileNameOf(kvor::posix::ToUtf8(start, static_cast<size_t>(end - start))));
+        }
+        start = *end != 0 ? end + 1 : end;
+    }
+    return ERROR_SUCCESS;
 }
 
 bool FolderOf(HKEY key, std::string* folder)
@@ -243,7 +290,7 @@ std::string ValueFileName(LPCWSTR valueName)
     if (valueName == nullptr || valueName[0] == 0) {
         return kDefaultValueFile;
     }
-    return kvor::posix::ToUtf8(valueName);
+    return FileNameOf(kvor::posix::ToUtf8(valueName));
 }
 
 // ---- Value lines -----------------------------------------------------------
@@ -253,14 +300,6 @@ struct Value {
     std::vector<BYTE> data;
 };
 
-int HexDigit(char c)
-{
-    if (c >= '0' && c <= '9') {
-        return c - '0';
-    }
-    c = FoldAscii(c);
-    return (c >= 'a' && c <= 'f') ? c - 'a' + 10 : -1;
-}
 
 bool StartsWith(const std::string& line, const char* prefix)
 {
@@ -307,24 +346,6 @@ bool ParseString(const std::string& quoted, Value* value)
     return true;
 }
 
-bool ParseBinary(const std::string& list, Value* value)
-{
-    std::vector<BYTE> bytes;
-    for (size_t i = 0; i < list.size();) {
-        if (i + 2 > list.size() || HexDigit(list[i]) < 0 || HexDigit(list[i + 1]) < 0) {
-            return false;
-        }
-        bytes.push_back(static_cast<BYTE>(HexDigit(list[i]) * 16 + HexDigit(list[i + 1])));
-        i += 2;
-        if (i < list.size() && list[i++] != ',') {
-            return false;
-        }
-    }
-    value->type = REG_BINARY;
-    value->data = bytes;
-    return true;
-}
-
 Value ParseValueLine(const std::string& line)
 {
     Value value;
@@ -332,9 +353,6 @@ Value ParseValueLine(const std::string& line)
         return value;
     }
     if (ParseString(line, &value)) {
-        return value;
-    }
-    if (StartsWith(line, "hex:") && ParseBinary(line.substr(4), &value)) {
         return value;
     }
     // A line in no form we know: its bytes, of no particular type.
@@ -355,31 +373,20 @@ std::string FormatValueLine(DWORD type, const BYTE* data, DWORD size)
         }
         return line;
     }
-    if (type == REG_SZ) {
-        const size_t capacity = size / sizeof(WCHAR);
-        std::vector<WCHAR> text(capacity + 1, 0);
-        if (size > 0) {
-            std::memcpy(text.data(), data, capacity * sizeof(WCHAR));
-        }
-        std::string line = "\"";
-        for (char c : kvor::posix::ToUtf8(text.data())) {
-            if (c == '"' || c == '\\') {
-                line += '\\';
-            }
-            line += c;
-        }
-        return line + "\"";
+    // REG_SZ, the one other type written.
+    std::string line = "\"";
+    const size_t capacity = size / sizeof(WCHAR);
+    std::vector<WCHAR> text(capacity + 1, 0);
+    if (size > 0) {
+        std::memcpy(text.data(), data, capacity * sizeof(WCHAR));
     }
-    // Every other type is kept as its bytes.
-    std::string line = "hex:";
-    for (DWORD i = 0; i < size; ++i) {
-        if (i > 0) {
-            line += ',';
+    for (char c : kvor::posix::ToUtf8(text.data())) {
+        if (c == '"' || c == '\\') {
+            line += '\\';
         }
-        line += kHex[data[i] >> 4];
-        line += kHex[data[i] & 0xF];
+        line += c;
     }
-    return line;
+    return line + "\"";
 }
 
 bool ReadLine(const std::string& path, std::string* line)
@@ -406,22 +413,6 @@ bool ReadLine(const std::string& path, std::string* line)
     return true;
 }
 
-bool WriteAll(int fd, const std::string& text)
-{
-    size_t done = 0;
-    while (done < text.size()) {
-        const ssize_t wrote = write(fd, text.data() + done, text.size() - done);
-        if (wrote < 0 && errno == EINTR) {
-            continue;
-        }
-        if (wrote <= 0) {
-            return false;
-        }
-        done += static_cast<size_t>(wrote);
-    }
-    return true;
-}
-
 // Writes the whole file beside its target and renames it into place, so a
 // reader sees the old line or the new one, never a part.
 LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const std::string& text)
@@ -432,7 +423,7 @@ LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const 
         return FailFromErrno();
     }
     fchmod(fd, 0644);
-    const bool written = WriteAll(fd, text);
+    const bool written = kvor::posix::WriteAll(fd, text.data(), text.size());
     const int writeError = errno;
     close(fd);
     if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
@@ -443,43 +434,49 @@ LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const 
     return ERROR_SUCCESS;
 }
 
-// The folder of key and the names of the subkey path below it.
-LSTATUS ResolveKeyPath(HKEY key, LPCWSTR subKey, PHKEY result, std::string* folder, std::vector<std::string>* names)
+// The folder of key and the file names of the subkey path below it.
+LSTATUS ResolveKeyPath(HKEY key, LPCWSTR subKey, std::string* folder, std::vector<std::string>* names)
 {
-    if (result == nullptr || !FolderOf(key, folder)) {
+    if (!FolderOf(key, folder)) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (!SplitKeyPath(subKey, names)) {
-        return Fail(ERROR_INVALID_NAME);
-    }
-    return ERROR_SUCCESS;
+    const LSTATUS split = SplitKeyPath(subKey, names);
+    return split == ERROR_SUCCESS ? split : Fail(split);
 }
 
-LSTATUS OpenKey(HKEY key, LPCWSTR subKey, PHKEY result)
+// The folder of an existing key below key.
+LSTATUS FindKey(HKEY key, LPCWSTR subKey, std::string* folder)
 {
-    std::string folder;
     std::vector<std::string> names;
-    const LSTATUS resolved = ResolveKeyPath(key, subKey, result, &folder, &names);
+    const LSTATUS resolved = ResolveKeyPath(key, subKey, folder, &names);
     if (resolved != ERROR_SUCCESS) {
         return resolved;
     }
     g_creationLock.WaitForCreators(RegistryRoot());
     for (const std::string& name : names) {
-        if (!FindEntry(folder, name, true, &folder)) {
+        if (!FindEntry(*folder, name, true, folder)) {
             return Fail(ERROR_FILE_NOT_FOUND);
         }
     }
-    if (!IsFolder(folder)) {
-        return Fail(ERROR_FILE_NOT_FOUND);
+    return IsFolder(*folder) ? ERROR_SUCCESS : Fail(ERROR_FILE_NOT_FOUND);
+}
+
+LSTATUS OpenKey(HKEY key, LPCWSTR subKey, PHKEY result)
+{
+    std::string folder;
+    if (result == nullptr) {
+        return Fail(ERROR_INVALID_PARAMETER);
     }
-    return HandOut(folder, false, result);
+    const LSTATUS found = FindKey(key, subKey, &folder);
+    return found == ERROR_SUCCESS ? HandOut(folder, false, result) : found;
 }
 
 LSTATUS CreateKey(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition)
 {
     std::string folder;
     std::vector<std::string> names;
-    const LSTATUS resolved = ResolveKeyPath(key, subKey, result, &folder, &names);
+    const LSTATUS resolved = result != nullptr ? ResolveKeyPath(key, subKey, &folder, &names)
+                                               : Fail(ERROR_INVALID_PARAMETER);
     if (resolved != ERROR_SUCCESS) {
         return resolved;
     }
@@ -526,19 +523,12 @@ LSTATUS CreateKey(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition)
     return status;
 }
 
-LSTATUS QueryValue(HKEY key, LPCWSTR valueName, LPDWORD type, LPBYTE data, LPDWORD dataSize)
+// Type, size and bytes of a value as the query calls give them out.
+LSTATUS HandOutValue(const Value& value, LPDWORD type, LPBYTE data, LPDWORD dataSize)
 {
-    std::string folder;
-    std::string file;
-    std::string line;
-    if (!FolderOf(key, &folder) || (data != nullptr && dataSize == nullptr)) {
+    if (data != nullptr && dataSize == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    const std::string name = ValueFileName(valueName);
-    if (!IsValidName(name) || !FindEntry(folder, name, false, &file) || !ReadLine(file, &line)) {
-        return Fail(ERROR_FILE_NOT_FOUND);
-    }
-    const Value value = ParseValueLine(line);
     const DWORD needed = static_cast<DWORD>(value.data.size());
     if (type != nullptr) {
         *type = value.type;
@@ -560,17 +550,38 @@ LSTATUS QueryValue(HKEY key, LPCWSTR valueName, LPDWORD type, LPBYTE data, LPDWO
     return ERROR_SUCCESS;
 }
 
+bool ReadValue(const std::string& file, Value* value)
+{
+    std::string line;
+    if (!ReadLine(file, &line)) {
+        return false;
+    }
+    *value = ParseValueLine(line);
+    return true;
+}
+
+LSTATUS QueryValue(HKEY key, LPCWSTR valueName, LPDWORD type, LPBYTE data, LPDWORD dataSize)
+{
+    std::string folder;
+    std::string file;
+    Value value;
+    if (!FolderOf(key, &folder)) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    if (!FindEntry(folder, ValueFileName(valueName), false, &file) || !ReadValue(file, &value)) {
+        return Fail(ERROR_FILE_NOT_FOUND);
+    }
+    return HandOutValue(value, type, data, dataSize);
+}
+
 LSTATUS SetValue(HKEY key, LPCWSTR valueName, DWORD type, const BYTE* data, DWORD dataSize)
 {
     std::string folder;
-    if (!FolderOf(key, &folder) || (data == nullptr && dataSize > 0) ||
+    if (!FolderOf(key, &folder) || (data == nullptr && dataSize > 0) || (type != REG_DWORD && type != REG_SZ) ||
         (type == REG_DWORD && dataSize != sizeof(DWORD))) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
     const std::string name = ValueFileName(valueName);
-    if (!IsValidName(name)) {
-        return Fail(ERROR_INVALID_NAME);
-    }
     std::string target;
     if (!FindEntry(folder, name, false, &target)) {
         target = folder + "/" + name;
@@ -578,48 +589,214 @@ LSTATUS SetValue(HKEY key, LPCWSTR valueName, DWORD type, const BYTE* data, DWOR
     return ReplaceFile(folder, target, FormatValueLine(type, data, dataSize) + "\n");
 }
 
-} // namespace
+LSTATUS DeleteValue(HKEY key, LPCWSTR valueName)
+{
+    std::string folder;
+    std::string file;
+    if (!FolderOf(key, &folder)) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    if (!FindEntry(folder, ValueFileName(valueName), false, &file)) {
+        return Fail(ERROR_FILE_NOT_FOUND);
+    }
+    return unlink(file.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();
+}
+
+// The subkey folders or the value files of a folder, in the order of their
+// names ignoring case; the store's own files are left out.
+std::vector<std::string> Listing(const std::string& folder, bool folders)
+{
+    std::vector<std::string> files;
+    DIR* dir = opendir(folder.c_str());
+    if (dir == nullptr) {
+        return files;
+    }
+    while (dirent* entry = readdir(dir)) {
+        const std::string path = folder + "/" + entry->d_name;
+        if (!IsStoreFile(entry->d_name) && (folders ? IsFolder(path) : IsRegularFile(path))) {
+            files.push_back(entry->d_name);
+        }
+    }
+    closedir(dir);
+    std::sort(files.begin(), files.end(), [](const std::string& left, const std::string& right) {
+        return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
+                                            [](char a, char b) { return FoldAscii(a) < FoldAscii(b); });
+    });
+    return files;
+}
+
+// The name of the index-th entry, copied out as the enumeration calls do:
+// *chars holds the buffer's size and receives the name's length.
+LSTATUS NameAt(const std::string& folder, bool folders, DWORD index, LPWSTR name, LPDWORD chars, std::string* file)
+{
+    if (name == nullptr || chars == nullptr) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    const std::vector<std::string> files = Listing(folder, folders);
+    if (index >= files.size()) {
+        return Fail(ERROR_NO_MORE_ITEMS);
+    }
+    *file = folder + "/" + files[index];
+    const std::string text = files[index] == kDefaultValueFile && !folders ? "" : NameOfFile(files[index]);
+    const int length = text.empty() ? 0
+                                    : MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                                          nullptr, 0);
+    if (static_cast<DWORD>(length) >= *chars) {
+        return Fail(ERROR_MORE_DATA);
+    }
+    if (length > 0) {
+        MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), name, length);
+    }
+    name[length] = 0;
+    *chars = static_cast<DWORD>(length);
+    return ERROR_SUCCESS;
+}
+
+LSTATUS EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPWSTR className, LPDWORD classChars,
+                PFILETIME lastWrite)
+{
+    std::string folder;
+    std::string subkey;
+    if (!FolderOf(key, &folder)) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    const LSTATUS named = NameAt(folder, true, index, name, chars, &subkey);
+    if (named != ERROR_SUCCESS) {
+        return named;
+    }
+    // Keys have no class here.
+    if (className != nullptr && classChars != nullptr && *classChars > 0) {
+        className[0] = 0;
+    }
+    if (classChars != nullptr) {
+        *classChars = 0;
+    }
+    struct stat status;
+    if (lastWrite != nullptr && stat(subkey.c_str(), &status) == 0) {
+        // 100-nanosecond intervals since 1601.
+        const uint64_t ticks = (static_cast<uint64_t>(status.st_mtim.tv_sec) + 11644473600ull) * 10000000ull +
+                               static_cast<uint64_t>(status.st_mtim.tv_nsec) / 100;
+        lastWrite->dwLowDateTime = static_cast<DWORD>(ticks);
+        lastWrite->dwHighDateTime = static_cast<DWORD>(ticks >> 32);
+    }
+    return ERROR_SUCCESS;
+}
+
+LSTATUS EnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPDWORD type, LPBYTE data, LPDWORD dataSize)
+{
+    std::string folder;
+    std::string file;
+    Value value;
+    if (!FolderOf(key, &folder)) {
+        return Fail(ERROR_INVALID_PARAMETER);
+    }
+    const LSTATUS named = NameAt(folder, false, index, name, chars, &file);
+    if (named != ERROR_SUCCESS) {
+        return named;
+    }
+    return ReadValue(file, &value) ? HandOutValue(value, type, data, dataSize) : Fail(ERROR_FILE_NOT_FOUND);
+}
+
+// Renames the folder out of sight first, so that nobody finds the key half
+// deleted, then removes it.
+LSTATUS RemoveFolder(const std::string& folder)
+{
+    std::string aside = folder.substr(0, folder.rfind('/')) + "/.deleted-XXXXXX";
+    if (mkdtemp(&aside[0]) == nullptr) {
+        return FailFromErrno();
+    }
+    if (rename(folder.c_str(), aside.c_str()) != 0) {
+        const LSTATUS error = FailFromErrno();
+        rmdir(aside.c_str());
+        return error;
+    }
+    std::error_code ignored;
+    std::filesystem::remove_all(aside, ignored);
+    return ERROR_SUCCESS;
+}
+
+// subKey with all its values and subkeys; without subKey, what key holds.
+LSTATUS DeleteTree(HKEY key, LPCWSTR subKey)
+{
+    std::string folder;
+    const LSTATUS found = FindKey(key, subKey, &folder);
+    if (found != ERROR_SUCCESS) {
+        return found;
+    }
+    if (subKey != nullptr && subKey[0] != 0) {
+        return RemoveFolder(folder);
+    }
+    for (bool folders : {true, false}) {
+        for (const std::string& file : Listing(folder, folders)) {
+            const std::string path = folder + "/" + file;
+            const LSTATUS removed = folders ? RemoveFolder(path)
+                                            : unlink(path.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();
+            if (removed != ERROR_SUCCESS) {
+                return removed;
+            }
+        }
+    }
+    return ERROR_SUCCESS;
+}
 
 // The store's own work allocates through the standard library; running out
 // of memory there is reported as the registry would, never thrown.
-LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*access*/, PHKEY result)
+template <typename Work>
+LSTATUS Reported(Work work)
 {
     try {
-        return OpenKey(key, subKey, result);
+        return work();
     } catch (const std::bad_alloc&) {
         return Fail(ERROR_NOT_ENOUGH_MEMORY);
     }
+}
+
+} // namespace
+
+LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD /*options*/, REGSAM /*access*/, PHKEY result)
+{
+    return Reported([&] { return OpenKey(key, subKey, result); });
 }
 
 LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD /*reserved*/, LPWSTR /*className*/, DWORD /*options*/,
                         REGSAM /*access*/, LPSECURITY_ATTRIBUTES /*security*/, PHKEY result,
                         LPDWORD disposition)
 {
-    try {
-        return CreateKey(key, subKey, result, disposition);
-    } catch (const std::bad_alloc&) {
-        return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    }
+    return Reported([&] { return CreateKey(key, subKey, result, disposition); });
 }
 
 LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD /*reserved*/, LPDWORD type, LPBYTE data,
                          LPDWORD dataSize)
 {
-    try {
-        return QueryValue(key, valueName, type, data, dataSize);
-    } catch (const std::bad_alloc&) {
-        return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    }
+    return Reported([&] { return QueryValue(key, valueName, type, data, dataSize); });
 }
 
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD /*reserved*/, DWORD type, const BYTE* data,
                        DWORD dataSize)
 {
-    try {
-        return SetValue(key, valueName, type, data, dataSize);
-    } catch (const std::bad_alloc&) {
-        return Fail(ERROR_NOT_ENOUGH_MEMORY);
-    }
+    return Reported([&] { return SetValue(key, valueName, type, data, dataSize); });
+}
+
+LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName)
+{
+    return Reported([&] { return DeleteValue(key, valueName); });
+}
+
+LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey)
+{
+    return Reported([&] { return DeleteTree(key, subKey); });
+}
+
+LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD /*reserved*/,
+                      LPWSTR className, LPDWORD classChars, PFILETIME lastWrite)
+{
+    return Reported([&] { return EnumKey(key, index, name, nameChars, className, classChars, lastWrite); });
+}
+
+LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD /*reserved*/, LPDWORD type,
+                      LPBYTE data, LPDWORD dataSize)
+{
+    return Reported([&] { return EnumValue(key, index, name, nameChars, type, data, dataSize); });
 }
 
 LSTATUS RegCloseKey(HKEY key)

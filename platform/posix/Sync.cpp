@@ -1,4 +1,6 @@
-// Events and critical sections of the posix back end.
+// Events and critical sections of the posix back end, as the library uses
+// them: an auto-reset event as a lock (waited for without limit, set with
+// EventModify) and recursive critical sections.
 //
 // An event keeps its state in an atomic flag, so that taking a signalled
 // event and setting one that nobody waits for never touch the mutex; the
@@ -7,8 +9,6 @@
 // read-modify-write: every attribute table takes and gives its event on
 // each call.
 #include <atomic>
-#include <cerrno>
-#include <ctime>
 #include <new>
 
 #include "PosixSupport.h"
@@ -17,27 +17,12 @@ namespace {
 
 using kvor::posix::KernelObject;
 
-timespec DeadlineAfter(DWORD milliseconds)
-{
-    timespec deadline;
-    clock_gettime(CLOCK_MONOTONIC, &deadline);
-    deadline.tv_sec += static_cast<time_t>(milliseconds / 1000);
-    deadline.tv_nsec += static_cast<long>(milliseconds % 1000) * 1000000L;
-    if (deadline.tv_nsec >= 1000000000L) {
-        deadline.tv_sec += 1;
-        deadline.tv_nsec -= 1000000000L;
-    }
-    return deadline;
-}
-
+// An auto-reset event: a wait takes the signal, a set gives it back.
 class EventObject : public KernelObject {
 public:
     static const Kind kKind = Kind::Event;
 
-    EventObject(bool manualReset, bool signalled)
-        : KernelObject(kKind), m_manualReset(manualReset), m_signalled(signalled)
-    {
-    }
+    explicit EventObject(bool signalled) : KernelObject(kKind), m_signalled(signalled) {}
     // The mutex and condition variable start from their static initialisers;
     // one that was never locked holds nothing to give back, and tables
     // create and destroy two events each.
@@ -62,54 +47,23 @@ public:
         m_signalled.store(true);
         if (m_waiters.load() > 0) {
             LockMutex();
-            WakeWaiters();
+            pthread_cond_signal(&m_wake);
             pthread_mutex_unlock(&m_mutex);
         }
     }
 
-    void Reset() { m_signalled.store(false); }
-
-    // Releases the threads waiting now (manual reset) or one of them (auto
-    // reset) and leaves the event reset.
-    void Pulse()
-    {
-        LockMutex();
-        if (m_waiters.load() > 0) {
-            if (m_manualReset) {
-                ++m_pulses;
-                pthread_cond_broadcast(&m_wake);
-            } else {
-                m_signalled.store(true);
-                pthread_cond_signal(&m_wake);
-            }
-        }
-        pthread_mutex_unlock(&m_mutex);
-    }
-
-    DWORD Wait(DWORD milliseconds)
+    void Wait()
     {
         if (TryTake()) {
-            return WAIT_OBJECT_0;
+            return;
         }
-        if (milliseconds == 0) {
-            return WAIT_TIMEOUT;
-        }
-        const timespec deadline = DeadlineAfter(milliseconds == INFINITE ? 0 : milliseconds);
         LockMutex();
         ++m_waiters;
-        const unsigned long pulses = m_pulses;
-        DWORD result = WAIT_OBJECT_0;
-        while (!TryTake() && pulses == m_pulses) {
-            if (milliseconds == INFINITE) {
-                pthread_cond_wait(&m_wake, &m_mutex);
-            } else if (pthread_cond_clockwait(&m_wake, &m_mutex, CLOCK_MONOTONIC, &deadline) == ETIMEDOUT) {
-                result = TryTake() || pulses != m_pulses ? WAIT_OBJECT_0 : WAIT_TIMEOUT;
-                break;
-            }
+        while (!TryTake()) {
+            pthread_cond_wait(&m_wake, &m_mutex);
         }
         --m_waiters;
         pthread_mutex_unlock(&m_mutex);
-        return result;
     }
 
 private:
@@ -121,9 +75,6 @@ private:
 
     bool TryTake()
     {
-        if (m_manualReset) {
-            return m_signalled.load();
-        }
         if (kvor::ProcessIsSingleThreaded()) {
             const bool taken = m_signalled.load(std::memory_order_relaxed);
             m_signalled.store(false, std::memory_order_relaxed);
@@ -133,25 +84,14 @@ private:
         return m_signalled.compare_exchange_strong(expected, false);
     }
 
-    void WakeWaiters()
-    {
-        if (m_manualReset) {
-            pthread_cond_broadcast(&m_wake);
-        } else {
-            pthread_cond_signal(&m_wake);
-        }
-    }
-
-    const bool m_manualReset;
     std::atomic<bool> m_signalled;
     // Sleepers; changed under the mutex, read without it by Set. Set stores
     // the flag before reading this and a sleeper counts itself before its
     // last look at the flag, so one of the two always sees the other.
     std::atomic<int> m_waiters{0};
-    unsigned long m_pulses = 0;
     pthread_mutex_t m_mutex = PTHREAD_MUTEX_INITIALIZER;
-    pthread_cond_t m_wake = PTHREAD_COND_INITIALIZER; // waits with CLOCK_MONOTONIC deadlines
-    bool m_mutexUsed = false;                         // set under the mutex
+    pthread_cond_t m_wake = PTHREAD_COND_INITIALIZER;
+    bool m_mutexUsed = false; // set under the mutex
 };
 
 EventObject* AsEvent(HANDLE handle)
@@ -163,11 +103,21 @@ EventObject* AsEvent(HANDLE handle)
     return event;
 }
 
+BOOL Refuse()
+{
+    SetLastError(ERROR_INVALID_PARAMETER);
+    return FALSE;
+}
+
 } // namespace
 
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES /*security*/, BOOL manualReset, BOOL initialState, LPCWSTR /*name*/)
 {
-    EventObject* event = new (std::nothrow) EventObject(manualReset != FALSE, initialState != FALSE);
+    if (manualReset) {
+        Refuse();
+        return nullptr;
+    }
+    EventObject* event = new (std::nothrow) EventObject(initialState != FALSE);
     if (event == nullptr) {
         SetLastError(ERROR_NOT_ENOUGH_MEMORY);
         return nullptr;
@@ -175,37 +125,31 @@ HANDLE CreateEventW(LPSECURITY_ATTRIBUTES /*security*/, BOOL manualReset, BOOL i
     return static_cast<KernelObject*>(event);
 }
 
-BOOL SetEvent(HANDLE handle)
-{
-    return EventModify(handle, EVENT_SET);
-}
-
 BOOL EventModify(HANDLE handle, DWORD action)
 {
+    if (action != EVENT_SET) {
+        return Refuse();
+    }
     EventObject* event = AsEvent(handle);
     if (event == nullptr) {
         return FALSE;
     }
-    switch (action) {
-    case EVENT_SET:
-        event->Set();
-        return TRUE;
-    case EVENT_RESET:
-        event->Reset();
-        return TRUE;
-    case EVENT_PULSE:
-        event->Pulse();
-        return TRUE;
-    default:
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
+    event->Set();
+    return TRUE;
 }
 
 DWORD WaitForSingleObject(HANDLE handle, DWORD milliseconds)
 {
+    if (milliseconds != INFINITE) {
+        Refuse();
+        return WAIT_FAILED;
+    }
     EventObject* event = AsEvent(handle);
-    return event == nullptr ? WAIT_FAILED : event->Wait(milliseconds);
+    if (event == nullptr) {
+        return WAIT_FAILED;
+    }
+    event->Wait();
+    return WAIT_OBJECT_0;
 }
 
 void InitializeCriticalSection(LPCRITICAL_SECTION section)

@@ -11,6 +11,10 @@
 #undef RegCreateKeyExW
 #undef RegQueryValueExW
 #undef RegSetValueExW
+#undef RegDeleteValueW
+#undef RegDeleteTreeW
+#undef RegEnumKeyExW
+#undef RegEnumValueW
 #undef RegCloseKey
 
 namespace {
@@ -65,7 +69,7 @@ private:
 
 REGSAM DeviceAccess(REGSAM access)
 {
-    return access == 0 ? KEY_READ | KEY_WRITE : access;
+    return access == 0 ? KEY_READ | KEY_WRITE | DELETE : access;
 }
 
 LSTATUS Reported(LSTATUS result)
@@ -107,6 +111,28 @@ LSTATUS KvorRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD t
 LSTATUS KvorRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size)
 {
     return Reported(RegSetValueExW(key, name, reserved, type, data, size));
+}
+
+LSTATUS KvorRegDeleteValueW(HKEY key, LPCWSTR name)
+{
+    return Reported(RegDeleteValueW(key, name));
+}
+
+LSTATUS KvorRegDeleteTreeW(HKEY key, LPCWSTR subKey)
+{
+    return Reported(RegDeleteTreeW(key, subKey));
+}
+
+LSTATUS KvorRegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
+                          LPWSTR className, LPDWORD classChars, PFILETIME lastWrite)
+{
+    return Reported(RegEnumKeyExW(key, index, name, nameChars, reserved, className, classChars, lastWrite));
+}
+
+LSTATUS KvorRegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved, LPDWORD type,
+                          LPBYTE data, LPDWORD dataSize)
+{
+    return Reported(RegEnumValueW(key, index, name, nameChars, reserved, type, data, dataSize));
 }
 
 LSTATUS KvorRegCloseKey(HKEY key)

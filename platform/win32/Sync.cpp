@@ -1,17 +1,11 @@
-// The device kernel's one event call, over the desktop calls it stands for.
+// The device kernel's one event call, over the desktop call it stands for.
 #include "kvor/platform/kvorPlatform.h"
 
 BOOL EventModify(HANDLE event, DWORD action)
 {
-    switch (action) {
-    case EVENT_SET:
-        return SetEvent(event);
-    case EVENT_RESET:
-        return ResetEvent(event);
-    case EVENT_PULSE:
-        return PulseEvent(event);
-    default:
+    if (action != EVENT_SET) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return FALSE;
     }
+    return SetEvent(event);
 }

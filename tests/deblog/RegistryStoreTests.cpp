@@ -1,66 +1,189 @@
-// The registry store on Linux: keys as folders, values as one-line files,
-// names matched ignoring case.
+// The registry as the logger and the client use it, on either back end:
+// keys, values, listing and deletion, and names with any character a key
+// name may hold. On Linux also the store itself: keys as folders, values as
+// one-line files, names matched ignoring case.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
 
-#include "TestText.h"
-#include "kvor/platform/kvorPlatform.h"
+#include "LoggerFixture.h"
 
 using namespace kvortest;
 
 namespace {
 
-class RegistryStore : public ::testing::Test {
+const WCHAR kTestKey[] = KVOR_TEXT("SOFTWARE\\KVOR\\T");
+
+class RegistryStore : public LoggerTest {
 protected:
     void SetUp() override
     {
-        std::filesystem::create_directories(Folder("SOFTWARE/KVOR"));
-        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, KVOR_TEXT("SOFTWARE\\KVOR\\"), 0, 0, &m_kvor));
+        LoggerTest::SetUp();
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, kTestKey, 0, nullptr, 0, 0, nullptr, &m_key,
+                                                 nullptr));
     }
-    void TearDown() override { RegCloseKey(m_kvor); }
+    void TearDown() override
+    {
+        RegCloseKey(m_key);
+        LoggerTest::TearDown();
+    }
 
-    std::string Folder(const std::string& path) const { return m_dir.File("HKEY_LOCAL_MACHINE/" + path); }
+    void CreateKey(const WCHAR* path) const
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(m_key, path, 0, nullptr, 0, 0, nullptr, &key, nullptr)) << U8(path);
+        RegCloseKey(key);
+    }
+    void SetDword(HKEY key, const WCHAR* name, DWORD value) const
+    {
+        ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value),
+                                                sizeof(value)));
+    }
+    // "name=type:bytes" for each value, in the order listed.
+    std::vector<std::string> Values(HKEY key) const
+    {
+        std::vector<std::string> listed;
+        WCHAR name[300];
+        BYTE data[64];
+        for (DWORD index = 0;; ++index) {
+            DWORD chars = 300, type = 99, size = sizeof(data);
+            const LSTATUS status = RegEnumValueW(key, index, name, &chars, nullptr, &type, data, &size);
+            if (status != ERROR_SUCCESS) {
+                EXPECT_EQ(ERROR_NO_MORE_ITEMS, status);
+                return listed;
+            }
+            EXPECT_EQ(chars, std::char_traits<WCHAR>::length(name));
+            listed.push_back(U8(name) + "=" + std::to_string(type) + ":" + std::to_string(size));
+        }
+    }
+
+    HKEY m_key = nullptr;
+};
+
+TEST_F(RegistryStore, ListsSubkeysAndValuesInNameOrderWithTypeAndSize)
+{
+    for (const WCHAR* path : {KVOR_TEXT("b"), KVOR_TEXT("A"), KVOR_TEXT("c\\d")}) {
+        CreateKey(path);
+    }
+    SetDword(m_key, KVOR_TEXT("Severity"), 3);
+    const WCHAR text[] = KVOR_TEXT("on");
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key, KVOR_TEXT("name"), 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                            sizeof(text)));
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(text),
+                                            sizeof(text)));
+    EXPECT_EQ((std::vector<std::string>{"A", "b", "c"}), SubkeyNames(kTestKey));
+    EXPECT_EQ((std::vector<std::string>{"=1:6", "name=1:6", "Severity=4:4"}), Values(m_key));
+
+    // Too small a buffer for the name, or for the data: the size it needs.
+    WCHAR name[16];
+    DWORD chars = 1;
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyExW(m_key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
+    BYTE data[2];
+    DWORD size = sizeof(data);
+    chars = 16;
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumValueW(m_key, 2, name, &chars, nullptr, nullptr, data, &size));
+    EXPECT_EQ(4u, size);
+    EXPECT_EQ("Severity", U8(name));
+    chars = 16;
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExW(m_key, 3, name, &chars, nullptr, nullptr, nullptr, nullptr));
+}
+
+TEST_F(RegistryStore, DeletesAValueOrAKeyWithEverythingBelowIt)
+{
+    CreateKey(KVOR_TEXT("gone\\deeper\\deepest"));
+    CreateKey(KVOR_TEXT("kept"));
+    HKEY gone = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(m_key, KVOR_TEXT("gone\\deeper"), 0, 0, &gone));
+    SetDword(gone, KVOR_TEXT("Severity"), 1);
+    RegCloseKey(gone);
+    SetDword(m_key, KVOR_TEXT("Severity"), 2);
+    SetDword(m_key, KVOR_TEXT("FileMode"), 0);
+
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(m_key, KVOR_TEXT("severity")));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueW(m_key, KVOR_TEXT("Severity")));
+    EXPECT_EQ((std::vector<std::string>{"FileMode=4:4"}), Values(m_key));
+
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_LOCAL_MACHINE, KVOR_TEXT("SOFTWARE\\KVOR\\T\\GONE")));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteTreeW(m_key, KVOR_TEXT("gone")));
+    EXPECT_EQ((std::vector<std::string>{"kept"}), SubkeyNames(kTestKey));
+    HKEY missing = nullptr;
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegOpenKeyExW(m_key, KVOR_TEXT("gone\\deeper"), 0, 0, &missing));
+
+    // Without a subkey: everything the key holds, the key itself stays.
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(m_key, nullptr));
+    EXPECT_TRUE(SubkeyNames(kTestKey).empty());
+    EXPECT_TRUE(Values(m_key).empty());
+    EXPECT_EQ((std::vector<std::string>{"T"}), SubkeyNames(KVOR_TEXT("SOFTWARE\\KVOR")));
+}
+
+// Any character but the backslash, which separates the names of a path.
+const char* const kNames[] = {"a/b", ".", "..", ".lock", "@", "100%", "%2F", "tab\tx", "\xC3\xA4\xE2\x82\xAC"};
+
+TEST_F(RegistryStore, NamesKeepEveryCharacterButTheBackslash)
+{
+    CreateKey(KVOR_TEXT("values"));
+    HKEY valueKey = nullptr;
+    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(m_key, KVOR_TEXT("values"), 0, 0, &valueKey));
+    std::vector<std::string> expected;
+    for (const char* name : kNames) {
+        CreateKey((KVOR_TEXT("keys\\") + W(name)).c_str());
+        SetDword(valueKey, W(name).c_str(), 1);
+        expected.push_back(std::string(name) + "=4:4");
+    }
+    // Listed as written, in the order of the names as the store keeps them.
+    std::vector<std::string> keys = SubkeyNames(KVOR_TEXT("SOFTWARE\\KVOR\\T\\keys"));
+    std::vector<std::string> values = Values(valueKey);
+    RegCloseKey(valueKey);
+    for (std::vector<std::string>* names : {&keys, &values, &expected}) {
+        std::sort(names->begin(), names->end());
+    }
+    EXPECT_EQ(expected, values);
+    std::vector<std::string> names(std::begin(kNames), std::end(kNames));
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, keys);
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_SUCCESS, RegOpenKeyExW(m_key, KVOR_TEXT("keys\\A/B"), 0, 0, &key));
+    RegCloseKey(key);
+    EXPECT_EQ(ERROR_BAD_PATHNAME, RegOpenKeyExW(m_key, KVOR_TEXT("\\keys"), 0, 0, &key));
+}
+
+#if !defined(_WIN32)
+
+class RegistryFolders : public RegistryStore {
+protected:
+    std::string Folder(const std::string& path) const { return m_dir.File("registry/HKEY_LOCAL_MACHINE/" + path); }
     std::string FileText(const std::string& path) const
     {
         const std::vector<unsigned char> bytes = ReadBytes(Folder(path));
         return std::string(bytes.begin(), bytes.end());
     }
-
-    TempDir m_dir;
-    ScopedEnv m_root{"KVOR_REGISTRY", m_dir.Path()};
-    HKEY m_kvor = nullptr;
 };
 
-TEST_F(RegistryStore, CreateReportsWhetherTheKeyIsNew)
+TEST_F(RegistryFolders, CreateReportsWhetherTheKeyIsNew)
 {
     const struct { const WCHAR* path; DWORD disposition; } steps[] = {
-        {KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger"), REG_CREATED_NEW_KEY},
-        {KVOR_TEXT("software\\kvor\\DEBLOGGER\\"), REG_OPENED_EXISTING_KEY},
-        {KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger\\Zone\\A"), REG_CREATED_NEW_KEY},
-        {KVOR_TEXT("Software\\Kvor\\debLogger\\zone\\a"), REG_OPENED_EXISTING_KEY},
+        {KVOR_TEXT("DebLog\\Zone\\A"), REG_CREATED_NEW_KEY},
+        {KVOR_TEXT("debLog\\zone\\a\\"), REG_OPENED_EXISTING_KEY},
     };
     for (const auto& step : steps) {
-        SCOPED_TRACE(U8(step.path));
         HKEY key = nullptr;
         DWORD disposition = 0;
-        ASSERT_EQ(ERROR_SUCCESS,
-                  RegCreateKeyExW(HKEY_LOCAL_MACHINE, step.path, 0, nullptr, 0, 0, nullptr, &key, &disposition));
-        EXPECT_EQ(step.disposition, disposition);
-        EXPECT_EQ(ERROR_SUCCESS, RegCloseKey(key));
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(m_key, step.path, 0, nullptr, 0, 0, nullptr, &key, &disposition));
+        EXPECT_EQ(step.disposition, disposition) << U8(step.path);
+        RegCloseKey(key);
     }
     // One folder per key, named as first given.
-    EXPECT_TRUE(std::filesystem::is_directory(Folder("SOFTWARE/KVOR/DebLogger/Zone/A")));
-    EXPECT_FALSE(std::filesystem::exists(Folder("software")));
-    EXPECT_FALSE(std::filesystem::exists(Folder("SOFTWARE/KVOR/DEBLOGGER")));
+    EXPECT_TRUE(std::filesystem::is_directory(Folder("SOFTWARE/KVOR/T/DebLog/Zone/A")));
+    EXPECT_FALSE(std::filesystem::exists(Folder("SOFTWARE/KVOR/T/debLog")));
 }
 
-TEST_F(RegistryStore, OpeningAMissingKeyOrAValueFailsWithFileNotFound)
+TEST_F(RegistryFolders, OpeningAMissingKeyOrAValueFailsWithFileNotFound)
 {
     WriteText(Folder("SOFTWARE/KVOR/Value"), "dword:00000001\n");
-    for (const WCHAR* path : {KVOR_TEXT("SOFTWARE\\Missing"), KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger\\Zone"),
+    for (const WCHAR* path : {KVOR_TEXT("SOFTWARE\\Missing"), KVOR_TEXT("SOFTWARE\\KVOR\\T\\Zone"),
                               KVOR_TEXT("SOFTWARE\\KVOR\\Value")}) {
         HKEY key = nullptr;
         SetLastError(0);
@@ -69,41 +192,68 @@ TEST_F(RegistryStore, OpeningAMissingKeyOrAValueFailsWithFileNotFound)
     }
 }
 
-TEST_F(RegistryStore, ValuesAreOneLineFilesReadAsTheirType)
+TEST_F(RegistryFolders, ValuesAreOneLineFilesReadAsTheirType)
 {
     const struct { const char* line; DWORD type; std::vector<unsigned char> data; bool written; } cases[] = {
         {"dword:0000002a", REG_DWORD, {0x2A, 0, 0, 0}, true},
         {"\"a \\\"b\\\"\"", REG_SZ, {'a', 0, ' ', 0, '"', 0, 'b', 0, '"', 0, 0, 0}, true},
-        {"hex:00,ab", REG_BINARY, {0x00, 0xAB}, true},
         {"DWORD:FFFFfffe", REG_DWORD, {0xFE, 0xFF, 0xFF, 0xFF}, false},
         {"dword:c", REG_NONE, {'d', 'w', 'o', 'r', 'd', ':', 'c'}, false},
-        {"12", REG_NONE, {'1', '2'}, false},
+        {"hex:00,ab", REG_NONE, {'h', 'e', 'x', ':', '0', '0', ',', 'a', 'b'}, false},
     };
-    WriteText(Folder("SOFTWARE/KVOR/Value"), "0\n");
+    WriteText(Folder("SOFTWARE/KVOR/T/Value"), "0\n");
     for (const auto& c : cases) {
         SCOPED_TRACE(c.line);
         if (c.written) { // another spelling of the name replaces the same file
-            ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(m_kvor, KVOR_TEXT("VALUE"), 0, c.type, c.data.data(),
+            ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key, KVOR_TEXT("VALUE"), 0, c.type, c.data.data(),
                                                     static_cast<DWORD>(c.data.size())));
-            EXPECT_EQ(std::string(c.line) + "\n", FileText("SOFTWARE/KVOR/Value"));
+            EXPECT_EQ(std::string(c.line) + "\n", FileText("SOFTWARE/KVOR/T/Value"));
         } else {
-            WriteText(Folder("SOFTWARE/KVOR/Value"), std::string(c.line) + "\r\n");
+            WriteText(Folder("SOFTWARE/KVOR/T/Value"), std::string(c.line) + "\r\n");
         }
         DWORD type = 99;
         BYTE data[64];
         DWORD size = sizeof(data);
-        ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(m_kvor, KVOR_TEXT("value"), nullptr, &type, data, &size));
+        ASSERT_EQ(ERROR_SUCCESS, RegQueryValueExW(m_key, KVOR_TEXT("value"), nullptr, &type, data, &size));
         EXPECT_EQ(c.type, type);
         EXPECT_EQ(c.data, std::vector<unsigned char>(data, data + size));
     }
-    // Too small a buffer: the size needed; a missing value: not found.
+    // Other types are not written; too small a buffer: the size needed.
+    const BYTE bytes[2] = {1, 2};
+    EXPECT_EQ(ERROR_INVALID_PARAMETER, RegSetValueExW(m_key, KVOR_TEXT("Value"), 0, 3, bytes, sizeof(bytes)));
     BYTE one[1];
     DWORD size = sizeof(one);
-    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExW(m_kvor, KVOR_TEXT("Value"), nullptr, nullptr, one, &size));
-    EXPECT_EQ(2u, size);
-    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegQueryValueExW(m_kvor, KVOR_TEXT("Other"), nullptr, nullptr, one, &size));
+    EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExW(m_key, KVOR_TEXT("Value"), nullptr, nullptr, one, &size));
+    EXPECT_EQ(9u, size);
     // No temporary files are left beside the value.
-    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(Folder("SOFTWARE/KVOR")), {}));
+    EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(Folder("SOFTWARE/KVOR/T")), {}));
 }
+
+// What no file name can hold is written %XX; the store's own files (".lock",
+// temporaries, trees being deleted) begin with '.', which no name's file does.
+TEST_F(RegistryFolders, NamesThatNoFileNameCanHoldAreEscaped)
+{
+    for (const char* name : kNames) {
+        CreateKey(W(name).c_str());
+    }
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(Folder("SOFTWARE/KVOR/T"))) {
+        files.push_back(entry.path().filename().string());
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ((std::vector<std::string>{"%252F", "%2E", "%2E.", "%2Elock", "%40", "100%25", "a%2Fb", "tab\tx",
+                                        "\xC3\xA4\xE2\x82\xAC"}),
+              files);
+    WriteText(Folder("SOFTWARE/KVOR/T/.value-abc"), "dword:00000001\n");
+    WCHAR name[8];
+    DWORD chars = 8;
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueW(m_key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
+    // A device's key name holds at most 255 characters.
+    HKEY key = nullptr;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegCreateKeyExW(m_key, W(std::string(256, 'n')).c_str(), 0, nullptr, 0, 0, nullptr, &key, nullptr));
+}
+
+#endif
 
 } // namespace

@@ -45,18 +45,6 @@ bool Give(const Block& block)
     return intact;
 }
 
-size_t ClassesOf(const std::vector<size_t>& sizes)
-{
-    std::vector<bool> seen(BlockPool::kLargestBlock / BlockPool::kGranule + 2, false);
-    size_t classes = 0;
-    for (size_t bytes : sizes) {
-        const size_t index = bytes == 0 ? 1 : (bytes + BlockPool::kGranule - 1) / BlockPool::kGranule;
-        classes += seen[index] ? 0 : 1;
-        seen[index] = true;
-    }
-    return classes;
-}
-
 TEST(BlockPool, BlocksAreAlignedOwnAndOfFullSize)
 {
     const std::vector<size_t> sizes = {0, 1, 2, 15, 16, 17, 31, 100, 520, 696, 1536, 2047, 2048};
@@ -75,18 +63,12 @@ TEST(BlockPool, BlocksAreAlignedOwnAndOfFullSize)
     for (const Block& block : blocks) {
         EXPECT_TRUE(Give(block)) << block.bytes << " bytes, block " << int(block.fill);
     }
-    // Each class keeps one empty chunk until asked to let it go.
-    EXPECT_EQ(pool.ChunkCount(), ClassesOf(sizes));
+    // Each of the 7 classes (16, 32, 112, 528, 704, 1536 and 2048 bytes)
+    // keeps one empty chunk until asked to let it go.
+    EXPECT_EQ(pool.ChunkCount(), 7u);
     pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
     EXPECT_EQ(kvortest::LiveBlocks(), liveWithList);
-}
-
-uint32_t g_now = 0;
-
-uint32_t TestClock()
-{
-    return g_now;
 }
 
 std::vector<Block> TakeMany(BlockPool& pool, int count, size_t bytes)
@@ -98,37 +80,24 @@ std::vector<Block> TakeMany(BlockPool& pool, int count, size_t bytes)
     return blocks;
 }
 
-// Freed chunks serve the next document of any shape while the pool keeps
-// coming back to them, and go back to the system after a second without;
-// each class keeps one.
-TEST(BlockPool, EmptyChunksServeAnyClassForASecondThenGoBack)
+// A freed tree's chunks go back to the system as they empty, but for one
+// per class; a block in use keeps its chunk.
+TEST(BlockPool, EmptyChunksGoBackButOnePerClass)
 {
-    g_now = 0xFFFFFF00u; // the tick count wraps meanwhile
-    BlockPool pool(TestClock);
-    std::vector<Block> tables = TakeMany(pool, 1000, 1536);
-    const size_t held = pool.ChunkCount();
-    EXPECT_GE(held, 1000 * 1552 / BlockPool::kChunkBytes);
-    for (const Block& block : tables) {
-        EXPECT_TRUE(Give(block));
-    }
-    EXPECT_EQ(pool.ChunkCount(), held);
-
-    g_now += BlockPool::kIdleLifetime - 1;
+    BlockPool pool;
+    std::vector<Block> tables = TakeMany(pool, 100, 1536);
     std::vector<Block> strings = TakeMany(pool, 1000, 100);
-    EXPECT_EQ(pool.ChunkCount(), held) << "idle chunks were not taken again";
-    // Lowest address first, as fresh memory would come.
-    EXPECT_TRUE(std::is_sorted(strings.begin(), strings.end(), [](const Block& a, const Block& b) {
-        return std::less<unsigned char*>()(a.memory, b.memory);
-    }));
-    for (const Block& block : strings) {
-        EXPECT_TRUE(Give(block));
+    EXPECT_EQ(pool.BlocksInUse(), 1100u);
+    const Block kept = strings.back();
+    strings.pop_back();
+    for (const std::vector<Block>* blocks : {&tables, &strings}) {
+        for (const Block& block : *blocks) {
+            EXPECT_TRUE(Give(block));
+        }
     }
-    EXPECT_EQ(pool.ChunkCount(), held);
-
-    g_now += BlockPool::kIdleLifetime;
-    Block last = Take(pool, 2000, 1);
-    EXPECT_EQ(pool.ChunkCount(), 3u) << "the two classes' own empty chunks and one new";
-    EXPECT_TRUE(Give(last));
+    EXPECT_EQ(pool.ChunkCount(), 3u) << "an empty one per class and the chunk in use";
+    EXPECT_EQ(pool.BlocksInUse(), 1u);
+    EXPECT_TRUE(Give(kept));
     pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
 }
@@ -241,6 +210,61 @@ TEST(Memory, OversizedRequestsAreRefusedAndNullIsReleased)
     ASSERT_NE(large, nullptr);
     std::memset(large, 0x5A, BlockPool::kLargestBlock + 1);
     kvor::Release(large);
+}
+
+// Tests run the heap as shipped: small blocks from the pool, unless a test
+// is refusing allocations.
+TEST(Memory, SmallBlocksComeFromThePoolExceptWhileAllocationsAreRefused)
+{
+    const size_t before = kvor::testing::CountHeap().blocks;
+    void* pooled = kvor::Allocate(100);
+    EXPECT_EQ(kvor::testing::CountHeap().blocks, before + 1);
+    void* counted = nullptr;
+    {
+        kvortest::ScopedAllocationFailure refuse(2);
+        counted = kvor::Allocate(100);
+    }
+    EXPECT_EQ(kvor::testing::CountHeap().blocks, before + 1);
+    kvor::Release(counted);
+    kvor::Release(pooled);
+    EXPECT_EQ(kvor::testing::CountHeap().blocks, before);
+}
+
+// Under AddressSanitizer a pooled block is watched as a block of the
+// system heap would be.
+TEST(MemoryDeathTest, SanitizerReportsMisuseOfPooledBlocks)
+{
+    if (!KVOR_ADDRESS_SANITIZER) {
+        GTEST_SKIP() << "built without AddressSanitizer";
+    }
+    struct Case {
+        const char* name;
+        void (*misuse)();
+        const char* report;
+    };
+    const Case cases[] = {
+        {"read after release",
+         [] {
+             volatile char* block = static_cast<char*>(kvor::Allocate(40));
+             kvor::Release(const_cast<char*>(block));
+             (void)block[0];
+         },
+         "use-after-poison"},
+        {"write one past the end",
+         [] { static_cast<volatile char*>(kvor::Allocate(40))[40] = 1; }, "use-after-poison"},
+        {"write into the next slot", [] { static_cast<volatile char*>(kvor::Allocate(40))[48] = 1; },
+         "use-after-poison"},
+        {"release twice",
+         [] {
+             void* block = kvor::Allocate(40);
+             kvor::Release(block);
+             kvor::Release(block);
+         },
+         "released a block that is not in use"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_DEATH(c.misuse(), c.report) << c.name;
+    }
 }
 
 } // namespace

@@ -46,10 +46,10 @@ void RawRelease(void* block) noexcept
 
 std::atomic<bool> g_throwing{false};
 
-// The library's blocks come through this hook for the whole test program,
-// none from its pool, so that each one is counted, and can be refused, one
-// by one like any other allocation. Refusal answers null, or throws when the
-// test asks for an allocator with exceptions (the factory's other path).
+// While a test refuses allocations the library's blocks come through this
+// hook, none from its pool, so that each one is counted, and can be refused,
+// one by one like any other allocation. Refusal answers null, or throws when
+// the test asks for an allocator with exceptions (the factory's other path).
 void* CountingHook(std::size_t bytes)
 {
     if (ShouldRefuse()) {
@@ -60,8 +60,6 @@ void* CountingHook(std::size_t bytes)
     }
     return RawAllocate(bytes);
 }
-
-const bool g_hookInstalled = (kvor::testing::SetAllocationHook(CountingHook), true);
 
 } // namespace
 
@@ -74,10 +72,12 @@ void FailAllocation(long nth, FailureMode mode)
     g_failAt = nth;
     g_throwing = mode == FailureMode::ThrowBadAlloc;
     g_armed = true;
+    kvor::testing::SetAllocationHook(CountingHook);
 }
 
 long StopFailing()
 {
+    kvor::testing::SetAllocationHook(nullptr);
     g_armed = false;
     g_throwing = false;
     return g_counted.load();
@@ -90,7 +90,9 @@ bool AllocationWasRefused()
 
 long LiveBlocks()
 {
-    return g_live.load();
+    // The pool's chunks are system blocks; what counts is the blocks in them.
+    const kvor::testing::HeapCount pool = kvor::testing::CountHeap();
+    return g_live.load() - static_cast<long>(pool.chunks) + static_cast<long>(pool.blocks);
 }
 
 } // namespace kvortest

@@ -1,7 +1,9 @@
 // Refuses the n-th heap allocation of an operation, SQLite style: arm,
 // run the operation, check the outcome, disarm. Every allocation of the
 // process goes through the replaced global operator new while the test
-// binary runs, so the count covers the library's blocks and list links alike.
+// binary runs, and while armed the library's blocks do too instead of coming
+// from its pool, so the count covers the library's blocks and list links
+// alike. Disarmed, the library runs its pool as shipped.
 #ifndef KVOR_TEST_FAILING_ALLOCATOR_H
 #define KVOR_TEST_FAILING_ALLOCATOR_H
 
@@ -19,7 +21,8 @@ void FailAllocation(long nth, FailureMode mode = FailureMode::ReturnNull);
 long StopFailing();
 // Whether the armed refusal has happened.
 bool AllocationWasRefused();
-// Blocks allocated and not yet freed, process-wide.
+// Blocks allocated and not yet freed, process-wide, the library's pooled
+// blocks counted one by one.
 long LiveBlocks();
 
 // Arms for one scope.

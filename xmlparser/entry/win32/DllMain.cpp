@@ -1,8 +1,11 @@
 // The loader's side on Windows. The logger pointer is set while the C
 // run-time constructs the DLL's static objects, which it does before it
 // calls DllMain; DllMain then runs the attach hook. When the library is
-// unloaded (not at process exit), the heap's empty chunks go back to the
-// system.
+// unloaded the heap's empty chunks go back to the system: registered before
+// the logger exists, the release runs after the logger's teardown has given
+// back its blocks.
+#include <cstdlib>
+
 #include "kvor/deblog/DebLog.h"
 #include "kvor/parser/LibraryEntry.h"
 
@@ -12,8 +15,14 @@ static_assert(KVOR_PROCESS_ATTACH == DLL_PROCESS_ATTACH && KVOR_PROCESS_DETACH =
 
 namespace {
 
+void ReleaseSpareMemoryAtUnload()
+{
+    kvor::ReleaseSpareMemory();
+}
+
 __attribute__((constructor(101))) void StartLogger()
 {
+    std::atexit(ReleaseSpareMemoryAtUnload);
     DebLogStartup();
 }
 
@@ -21,8 +30,5 @@ __attribute__((constructor(101))) void StartLogger()
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE module, DWORD reason, LPVOID reserved)
 {
-    if (reason == DLL_PROCESS_DETACH && reserved == nullptr) {
-        kvor::ReleaseSpareMemory();
-    }
     return KvorLibraryMain(module, reason, reserved);
 }

@@ -16,11 +16,9 @@
 
 // ---- Device kernel calls -------------------------------------------------
 
-#define EVENT_PULSE 1u
-#define EVENT_RESET 2u
 #define EVENT_SET 3u
 
-// Sets, resets or pulses an event (EVENT_SET == SetEvent).
+// Sets an event (SetEvent); EVENT_SET is the one action the library takes.
 BOOL EventModify(HANDLE event, DWORD action);
 
 // Formats with the library's wide printf and writes the line to the kernel
@@ -115,12 +113,21 @@ public:
 };
 
 namespace testing {
-// Replaces the allocator behind Allocate (null restores the default).
-// A replacement either refuses (null, or std::bad_alloc) or forwards to
+// Replaces the allocator behind Allocate (null restores the pool). A
+// replacement either refuses (null, or std::bad_alloc) or forwards to
 // ::operator new(bytes, std::nothrow), so that Release and delete match.
-// While one is installed, every block comes from it, none from the pool.
+// While one is installed, every block comes from it, none from the pool;
+// blocks from either are released alike whenever that happens.
 typedef void* (*AllocationHook)(size_t bytes);
 void SetAllocationHook(AllocationHook hook);
+
+// What the pool holds now: blocks handed out and not yet released, and
+// chunks taken from the system.
+struct HeapCount {
+    size_t blocks;
+    size_t chunks;
+};
+HeapCount CountHeap();
 } // namespace testing
 
 } // namespace kvor

@@ -1,6 +1,10 @@
-// The Win32 subset the library calls, as the posix back end provides it.
-// Types, constants and error codes keep their Win32 values, so the core
-// reads the same on every target.
+// The Win32 subset that the library and its client call, as the posix back
+// end provides it: the contract of both back ends (on Windows the system's
+// own declarations stand for it). Each call keeps the device's meaning for
+// the arguments the library passes; where a call is narrower than on the
+// device, its comment says so, and other arguments fail with
+// ERROR_INVALID_PARAMETER. Types, constants and error codes keep their
+// Win32 values, so the core reads the same on every target.
 #ifndef KVOR_WIN32_API_H
 #define KVOR_WIN32_API_H
 
@@ -48,11 +52,8 @@ typedef LONG LSTATUS;
 #define GENERIC_WRITE 0x40000000u
 #define FILE_SHARE_READ 0x1u
 #define FILE_SHARE_WRITE 0x2u
-#define CREATE_NEW 1u
 #define CREATE_ALWAYS 2u
-#define OPEN_EXISTING 3u
 #define OPEN_ALWAYS 4u
-#define TRUNCATE_EXISTING 5u
 #define FILE_ATTRIBUTE_READONLY 0x1u
 #define FILE_ATTRIBUTE_DIRECTORY 0x10u
 #define FILE_ATTRIBUTE_NORMAL 0x80u
@@ -63,7 +64,6 @@ typedef LONG LSTATUS;
 // Synchronisation
 #define INFINITE 0xFFFFFFFFu
 #define WAIT_OBJECT_0 0x0u
-#define WAIT_TIMEOUT 0x102u
 #define WAIT_FAILED 0xFFFFFFFFu
 
 // Code pages
@@ -90,25 +90,21 @@ typedef LONG LSTATUS;
 #define ERROR_INSUFFICIENT_BUFFER 122L
 #define ERROR_INVALID_NAME 123L
 #define ERROR_DIR_NOT_EMPTY 145L
+#define ERROR_BAD_PATHNAME 161L
 #define ERROR_ALREADY_EXISTS 183L
 #define ERROR_FILENAME_EXCED_RANGE 206L
 #define ERROR_MORE_DATA 234L
 #define ERROR_NO_MORE_ITEMS 259L
 #define ERROR_NO_UNICODE_TRANSLATION 1113L
-#define ERROR_BADKEY 1010L
 #define ERROR_RESOURCE_TYPE_NOT_FOUND 1813L
 
 // Registry
 #define HKEY_LOCAL_MACHINE ((HKEY)(uintptr_t)0x80000002u)
 #define REG_NONE 0u
 #define REG_SZ 1u
-#define REG_BINARY 3u
 #define REG_DWORD 4u
 #define REG_CREATED_NEW_KEY 1u
 #define REG_OPENED_EXISTING_KEY 2u
-#define KEY_QUERY_VALUE 0x1u
-#define KEY_SET_VALUE 0x2u
-#define KEY_ALL_ACCESS 0xF003Fu
 
 struct SYSTEMTIME {
     WORD wYear;
@@ -120,6 +116,12 @@ struct SYSTEMTIME {
     WORD wSecond;
     WORD wMilliseconds;
 };
+
+struct FILETIME {
+    DWORD dwLowDateTime;
+    DWORD dwHighDateTime;
+};
+typedef FILETIME* PFILETIME;
 
 struct VS_FIXEDFILEINFO {
     DWORD dwSignature;
@@ -150,7 +152,9 @@ typedef CRITICAL_SECTION* LPCRITICAL_SECTION;
 DWORD GetLastError();
 void SetLastError(DWORD code);
 
-// Files and folders
+// Files and folders. CreateFileW opens OPEN_ALWAYS or CREATE_ALWAYS; share
+// modes have no effect. SetFilePointer moves by a 32-bit distance (no high
+// part). CloseHandle closes files and events.
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
@@ -163,20 +167,21 @@ BOOL DeleteFileW(LPCWSTR path);
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 DWORD GetFileAttributesW(LPCWSTR path);
 
-// Text
+// Text: CP_ACP (KVOR_ACP: UTF-8 or 1252) and CP_UTF8.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR target,
                         int targetChars);
 
-// Synchronisation
+// Synchronisation. Events are auto-reset (an unnamed one, used as a lock),
+// waited for INFINITE and set with EventModify (kvorPlatform.h). Critical
+// sections are recursive.
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCWSTR name);
-BOOL SetEvent(HANDLE event);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 void InitializeCriticalSection(LPCRITICAL_SECTION section);
 void EnterCriticalSection(LPCRITICAL_SECTION section);
 void LeaveCriticalSection(LPCRITICAL_SECTION section);
 void DeleteCriticalSection(LPCRITICAL_SECTION section);
 
-// Process and system information
+// Process and system information. FormatMessageW: FORMAT_MESSAGE_FROM_SYSTEM.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 DWORD GetTickCount();
 void GetLocalTime(SYSTEMTIME* time);
@@ -184,7 +189,10 @@ DWORD GetCurrentThreadId();
 DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languageId, LPWSTR buffer,
                      DWORD size, void* arguments);
 
-// Registry
+// Registry, below HKEY_LOCAL_MACHINE. Values are written as REG_DWORD or
+// REG_SZ. RegDeleteTreeW deletes subKey with all its values and subkeys
+// (without subKey, what key holds), as the device's RegDeleteKey does.
+// Subkeys and values are enumerated in the order of their names.
 LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
 LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR className, DWORD options,
                         REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
@@ -192,9 +200,15 @@ LSTATUS RegQueryValueExW(HKEY key, LPCWSTR valueName, LPDWORD reserved, LPDWORD 
                          LPDWORD dataSize);
 LSTATUS RegSetValueExW(HKEY key, LPCWSTR valueName, DWORD reserved, DWORD type, const BYTE* data,
                        DWORD dataSize);
+LSTATUS RegDeleteValueW(HKEY key, LPCWSTR valueName);
+LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey);
+LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved, LPWSTR className,
+                      LPDWORD classChars, PFILETIME lastWrite);
+LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved, LPDWORD type,
+                      LPBYTE data, LPDWORD dataSize);
 LSTATUS RegCloseKey(HKEY key);
 
-// Executable version
+// Executable version: the root block (the fixed file information) only.
 DWORD GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle);
 BOOL GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID data);
 BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, UINT* length);

@@ -26,6 +26,12 @@ LSTATUS KvorRegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR cla
                             REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
 LSTATUS KvorRegQueryValueExW(HKEY key, LPCWSTR name, LPDWORD reserved, LPDWORD type, LPBYTE data, LPDWORD size);
 LSTATUS KvorRegSetValueExW(HKEY key, LPCWSTR name, DWORD reserved, DWORD type, const BYTE* data, DWORD size);
+LSTATUS KvorRegDeleteValueW(HKEY key, LPCWSTR name);
+LSTATUS KvorRegDeleteTreeW(HKEY key, LPCWSTR subKey);
+LSTATUS KvorRegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved,
+                          LPWSTR className, LPDWORD classChars, PFILETIME lastWrite);
+LSTATUS KvorRegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD reserved, LPDWORD type,
+                          LPBYTE data, LPDWORD dataSize);
 // A key the process created keeps other processes from opening keys until
 // it is closed, so that they never find it half filled.
 LSTATUS KvorRegCloseKey(HKEY key);
@@ -33,11 +39,19 @@ LSTATUS KvorRegCloseKey(HKEY key);
 #undef RegCreateKeyExW
 #undef RegQueryValueExW
 #undef RegSetValueExW
+#undef RegDeleteValueW
+#undef RegDeleteTreeW
+#undef RegEnumKeyExW
+#undef RegEnumValueW
 #undef RegCloseKey
 #define RegOpenKeyExW KvorRegOpenKeyExW
 #define RegCreateKeyExW KvorRegCreateKeyExW
 #define RegQueryValueExW KvorRegQueryValueExW
 #define RegSetValueExW KvorRegSetValueExW
+#define RegDeleteValueW KvorRegDeleteValueW
+#define RegDeleteTreeW KvorRegDeleteTreeW
+#define RegEnumKeyExW KvorRegEnumKeyExW
+#define RegEnumValueW KvorRegEnumValueW
 #define RegCloseKey KvorRegCloseKey
 
 // kvorPlatform.h names the results of the bounded string functions itself,
