@@ -119,7 +119,7 @@ TEST_F(KvorxmlTest, ExitStatusSaysWhatWentWrong)
         {"no such attribute", {"get", m_utf16, "window", "nosuch"}, 1, "has no attribute \"nosuch\""},
         {"not a rectangle", {"get", m_utf16, "window", "color", "--as", "rect"}, 1, "is not a rectangle"},
         {"no text", {"text", m_utf16, "window"}, 1, "holds no text"},
-        {"reg without key", {"reg", "query"}, 2, "expected query or add"},
+        {"reg without key", {"reg", "query"}, 2, "expected query, add or delete"},
         {"reg other root", {"reg", "query", "HKCU\\Software"}, 2, "must begin with HKLM"},
     };
     for (const auto& entry : cases) {

@@ -30,10 +30,11 @@ TEST_F(KvorxmlTest, RegistrySettingsChangeWhatTheNextRunLogs)
     EXPECT_NE(std::string::npos, query.out.find("    Severity    REG_DWORD    0x1\n"));
     EXPECT_NE(std::string::npos, query.out.find("    OutputEnable    REG_DWORD    0x1\n"));
     EXPECT_EQ("{\"key\":\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\KVOR\\\\DebLogger\",\"values\":["
+              "{\"name\":\"FileMode\",\"type\":\"REG_DWORD\",\"data\":0},"
               "{\"name\":\"OutputType\",\"type\":\"REG_DWORD\",\"data\":1},"
               "{\"name\":\"Severity\",\"type\":\"REG_DWORD\",\"data\":3},"
-              "{\"name\":\"FileMode\",\"type\":\"REG_DWORD\",\"data\":0},"
-              "{\"name\":\"TimeFormat\",\"type\":\"REG_DWORD\",\"data\":0}]}\n",
+              "{\"name\":\"TimeFormat\",\"type\":\"REG_DWORD\",\"data\":0}],"
+              "\"subkeys\":[\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\KVOR\\\\DebLogger\\\\Zone\"]}\n",
               Kvorxml({"reg", "query", kLoggerKey, "--json"}).out);
 
     ASSERT_EQ(0, Kvorxml({"reg", "add", kLoggerKey, "/v", "OutputType", "/t", "REG_DWORD", "/d", "0"}).status);
@@ -53,6 +54,30 @@ TEST_F(KvorxmlTest, LoggerNumbersAreNotStoredAsText)
     EXPECT_NE(std::string::npos, Kvorxml({"reg", "query", kZoneKey}).out.find("Severity    REG_DWORD    0x1"));
     EXPECT_EQ(0, Kvorxml({"reg", "add", "HKLM\\SOFTWARE\\Other", "/v", "Severity", "/d", "high"}).status)
         << "outside the logger's keys a name means nothing to it";
+}
+
+TEST_F(KvorxmlTest, RegDeletesWhatItIsToldAndQueriesBelowAKey)
+{
+    ASSERT_EQ(0, Kvorxml({"reg", "add", kZoneKey, "/v", "Severity", "/t", "REG_DWORD", "/d", "1"}).status);
+    const std::string below = Kvorxml({"reg", "query", "HKLM\\SOFTWARE\\KVOR", "/s"}).out;
+    EXPECT_NE(std::string::npos, below.find("\nHKEY_LOCAL_MACHINE\\SOFTWARE\\KVOR\\DebLogger\n    FileMode    REG_DWORD"))
+        << below;
+    EXPECT_NE(std::string::npos, below.find("\\Zone\\kvorXMLParser\n    OutputEnable    REG_DWORD    0x1\n"
+                                            "    Severity    REG_DWORD    0x1\n"))
+        << below;
+
+    const std::vector<std::string> deleteValue = {"reg", "delete", kZoneKey, "/v", "Severity"};
+    const std::vector<std::string> queryValue = {"reg", "query", kZoneKey, "/v", "Severity"};
+    EXPECT_EQ(1, Kvorxml(deleteValue, "", File("no", "n\n")).status) << "without /f the answer decides";
+    EXPECT_EQ(0, Kvorxml(queryValue).status);
+    EXPECT_EQ(0, Kvorxml(deleteValue, "", File("yes", "yes\n")).status);
+    EXPECT_EQ(1, Kvorxml(queryValue).status);
+    EXPECT_EQ(0, Kvorxml({"reg", "query", kZoneKey, "/v", "OutputEnable"}).status) << "only that value goes";
+
+    EXPECT_EQ(0, Kvorxml({"reg", "delete", "HKLM\\SOFTWARE\\KVOR\\DebLogger\\Zone", "/f"}).status);
+    const Outcome gone = Kvorxml({"reg", "query", kZoneKey});
+    EXPECT_EQ(1, gone.status);
+    EXPECT_NE(std::string::npos, gone.err.find("No such file")) << gone.err;
 }
 
 TEST_F(KvorxmlTest, LogFileHeaderNamesTheClientsVersion)

@@ -4,6 +4,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <iostream>
+#include <vector>
 
 #include "CommandSupport.h"
 #include "Commands.h"
@@ -11,26 +12,29 @@
 #include "LoggerKeys.h"
 #include "SystemMessage.h"
 #include "TextCodec.h"
-#include "kvor/deblog/DebLogRegistry.h"
 
 namespace kvorxml {
 namespace {
 
 const char* const kRegHelp =
-    "usage: kvorxml reg query KEY [/v NAME] [--json]\n"
+    "usage: kvorxml reg query KEY [/v NAME] [/s] [--json]\n"
     "       kvorxml reg add KEY /v NAME /t REG_DWORD /d N [/f]\n"
     "       kvorxml reg add KEY /v NAME /t REG_SZ /d TEXT [/f]\n"
+    "       kvorxml reg delete KEY [/v NAME] [/f]\n"
     "Reads and writes the registry store in which logging is configured.\n"
     "KEY begins with HKLM\\ or HKEY_LOCAL_MACHINE\\, e.g.\n"
     "  HKLM\\SOFTWARE\\KVOR\\DebLogger                      OutputType, Severity, FileMode, TimeFormat\n"
     "  HKLM\\SOFTWARE\\KVOR\\DebLogger\\kvorxml              the same, for one executable\n"
     "  HKLM\\SOFTWARE\\KVOR\\DebLogger\\Zone\\kvorXMLParser   OutputEnable, Severity\n"
-    "query shows the logging values a key holds (or the one named with /v).\n"
+    "query shows the values a key holds (or the one named with /v) and its subkeys;\n"
+    "with /s, every key below it with its values.\n"
     "add creates the key when needed and sets the value; N is decimal or 0x hex.\n"
     "A DebLogger key that add creates receives the defaults the logger would write\n"
     "(its OutputType, Severity, FileMode and TimeFormat, and the Zone key), and a new\n"
     "zone key its OutputEnable, so that the logger finds its store complete. The\n"
-    "logger reads those values, and a zone's Severity, only as REG_DWORD.\n";
+    "logger reads those values, and a zone's Severity, only as REG_DWORD.\n"
+    "delete removes the value named with /v, or else the key with everything below\n"
+    "it; without /f it asks first.\n";
 
 const char* const kRoot = "HKEY_LOCAL_MACHINE\\";
 
@@ -45,6 +49,8 @@ struct Request {
     bool haveName = false;
     bool haveType = false;
     bool haveData = false;
+    bool force = false;     // /f
+    bool recursive = false; // /s
     bool json = false;
 };
 
@@ -68,16 +74,17 @@ bool SubKeyOf(const std::string& key, std::string& subKey)
     return !subKey.empty();
 }
 
-// The words after the operation and KEY: /v NAME, /t TYPE, /d DATA, /f.
+// The words after the operation and KEY: /v NAME, /t TYPE, /d DATA, /f, /s.
 bool ReadSwitches(const Words& words, Request& request, std::string& error)
 {
     for (size_t i = 2; i < words.size(); ++i) {
         const std::string& word = words[i];
-        if (SameText(word, "/f")) {
-            continue; // nothing asks for confirmation here
-        }
-        if (word == "--json") {
-            request.json = true;
+        bool* flag = SameText(word, "/f") ? &request.force
+                     : SameText(word, "/s") ? &request.recursive
+                     : word == "--json"     ? &request.json
+                                            : nullptr;
+        if (flag != nullptr) {
+            *flag = true;
             continue;
         }
         std::string* target = SameText(word, "/v") ? &request.name
@@ -147,48 +154,122 @@ void ShowValue(const std::string& name, const Value& value, JsonWriter* json)
     json->EndObject();
 }
 
-// The store cannot list a key's values: these are the ones logging reads.
-std::vector<WString> LoggingValueNames()
+// Calls each(name) for every name a registry listing gives (RegEnumValueW
+// or RegEnumKeyExW) until it ends; false when it failed before its end.
+template <typename List, typename Each>
+bool ForEachName(List list, Each each)
 {
-    std::vector<WString> names;
-    for (const DebLogDword& value : kDebLogGlobalDefaults) {
-        names.push_back(value.name);
+    WCHAR name[16384];
+    for (DWORD index = 0;; ++index) {
+        DWORD chars = sizeof name / sizeof name[0];
+        const LSTATUS status = list(index, name, &chars);
+        if (status == ERROR_NO_MORE_ITEMS) {
+            return true;
+        }
+        if (status != ERROR_SUCCESS) {
+            return false;
+        }
+        each(WString(name, chars));
     }
-    names.push_back(kDebLogZoneDefault.name);
+}
+
+void ListValues(HKEY key, JsonWriter* json)
+{
+    ForEachName([&](DWORD index, WCHAR* name, DWORD* chars) {
+        return RegEnumValueW(key, index, name, chars, nullptr, nullptr, nullptr, nullptr);
+    },
+                [&](const WString& name) {
+                    Value value;
+                    if (ReadValue(key, name, value)) {
+                        ShowValue(ToUtf8(name), value, json);
+                    }
+                });
+}
+
+std::vector<std::string> SubkeysOf(HKEY key)
+{
+    std::vector<std::string> names;
+    ForEachName([&](DWORD index, WCHAR* name, DWORD* chars) {
+        return RegEnumKeyExW(key, index, name, chars, nullptr, nullptr, nullptr, nullptr);
+    },
+                [&](const WString& name) { names.push_back(ToUtf8(name)); });
     return names;
 }
 
-int Query(const Request& request)
+// One key as reg shows it: its name, its values, then its subkeys, each
+// shown the same way when recursive, else only named.
+bool ShowKey(const std::string& subKey, const Request& request, JsonWriter* json)
+{
+    RegistryKey key;
+    const LSTATUS status = key.Open(subKey);
+    if (status != ERROR_SUCCESS) {
+        Complain("reg", kRoot + subKey + ": " + SystemMessage(static_cast<DWORD>(status)));
+        return false;
+    }
+    if (json != nullptr) {
+        json->BeginObject().Key("key").String(kRoot + subKey).Key("values").BeginArray();
+    } else {
+        std::cout << "\n" << kRoot << subKey << "\n";
+    }
+    ListValues(key.Get(), json);
+    const std::vector<std::string> subkeys = SubkeysOf(key.Get());
+    key.Close();
+    if (json != nullptr) {
+        json->EndArray().Key("subkeys").BeginArray();
+    } else if (!request.recursive && !subkeys.empty()) {
+        std::cout << "\n";
+    }
+    bool complete = true;
+    for (const std::string& name : subkeys) {
+        if (request.recursive) {
+            complete = ShowKey(subKey + "\\" + name, request, json) && complete;
+        } else if (json != nullptr) {
+            json->String(kRoot + subKey + "\\" + name);
+        } else {
+            std::cout << kRoot << subKey << "\\" << name << "\n";
+        }
+    }
+    if (json != nullptr) {
+        json->EndArray().EndObject();
+    }
+    return complete;
+}
+
+int QueryValue(const Request& request)
 {
     RegistryKey key;
     const LSTATUS status = key.Open(request.subKey);
+    Value value;
     if (status != ERROR_SUCCESS) {
         Complain("reg", request.keyText + ": " + SystemMessage(static_cast<DWORD>(status)));
         return kExitFailure;
     }
-    JsonWriter json;
-    JsonWriter* out = request.json ? &json : nullptr;
-    if (out != nullptr) {
-        json.BeginObject().Key("key").String(kRoot + request.subKey).Key("values").BeginArray();
-    } else {
-        std::cout << "\n" << kRoot << request.subKey << "\n";
-    }
-    const std::vector<WString> names =
-        request.haveName ? std::vector<WString>{FromUtf8(request.name)} : LoggingValueNames();
-    bool shownAny = false;
-    for (const WString& name : names) {
-        Value value;
-        if (ReadValue(key.Get(), name, value)) {
-            ShowValue(ToUtf8(name), value, out);
-            shownAny = true;
-        }
-    }
-    if (request.haveName && !shownAny) {
+    if (!ReadValue(key.Get(), FromUtf8(request.name), value)) {
         Complain("reg", request.keyText + " has no value " + request.name);
         return kExitFailure;
     }
-    std::cout << (out != nullptr ? json.EndArray().EndObject().Text() : std::string()) << "\n";
+    JsonWriter json;
+    if (request.json) {
+        json.BeginObject().Key("key").String(kRoot + request.subKey).Key("values").BeginArray();
+        ShowValue(request.name, value, &json);
+        std::cout << json.EndArray().EndObject().Text() << "\n";
+    } else {
+        std::cout << "\n" << kRoot << request.subKey << "\n";
+        ShowValue(request.name, value, nullptr);
+        std::cout << "\n";
+    }
     return kExitSuccess;
+}
+
+int Query(const Request& request)
+{
+    if (request.haveName) {
+        return QueryValue(request);
+    }
+    JsonWriter json;
+    const bool complete = ShowKey(request.subKey, request, request.json ? &json : nullptr);
+    std::cout << (request.json ? json.Text() : std::string()) << "\n";
+    return complete ? kExitSuccess : kExitFailure;
 }
 
 // Every key from the first name down, one at a time, each new one given
@@ -262,6 +343,46 @@ int Add(const Request& request)
     return kExitSuccess;
 }
 
+// Without /f the user is asked on standard input, as reg does.
+bool Confirmed(const Request& request, const std::string& what)
+{
+    if (request.force) {
+        return true;
+    }
+    std::cerr << "Delete " << what << "? (Yes/No) ";
+    std::string answer;
+    std::getline(std::cin, answer);
+    return SameText(answer, "y") || SameText(answer, "yes");
+}
+
+int Delete(const Request& request)
+{
+    if (request.haveType || request.haveData || (request.haveName && request.name.empty())) {
+        return UsageError("reg", "delete takes KEY and an optional /v NAME");
+    }
+    const std::string what = kRoot + request.subKey + (request.haveName ? "\\" + request.name : std::string());
+    if (!Confirmed(request, request.haveName ? "the value " + what : "the key " + what + " and everything below it")) {
+        Complain("reg", what + " is not deleted");
+        return kExitFailure;
+    }
+    RegistryKey key;
+    LSTATUS status = ERROR_SUCCESS;
+    if (request.haveName) {
+        status = key.Open(request.subKey);
+        if (status == ERROR_SUCCESS) {
+            status = RegDeleteValueW(key.Get(), FromUtf8(request.name).c_str());
+        }
+    } else {
+        status = RegDeleteTreeW(HKEY_LOCAL_MACHINE, FromUtf8(request.subKey).c_str());
+    }
+    if (status != ERROR_SUCCESS) {
+        Complain("reg", what + ": " + SystemMessage(static_cast<DWORD>(status)));
+        return kExitFailure;
+    }
+    std::cout << what << " deleted\n";
+    return kExitSuccess;
+}
+
 } // namespace
 
 int RegCommand(const Words& words)
@@ -273,7 +394,7 @@ int RegCommand(const Words& words)
         }
     }
     if (words.size() < 2) {
-        return UsageError("reg", "expected query or add, and a KEY");
+        return UsageError("reg", "expected query, add or delete, and a KEY");
     }
     Request request;
     request.operation = words[0];
@@ -287,14 +408,17 @@ int RegCommand(const Words& words)
     }
     if (request.operation == "query") {
         if (request.haveType || request.haveData || (request.haveName && request.name.empty())) {
-            return UsageError("reg", "query takes KEY and an optional /v NAME");
+            return UsageError("reg", "query takes KEY, an optional /v NAME and /s");
         }
         return Query(request);
     }
     if (request.operation == "add") {
         return Add(request);
     }
-    return UsageError("reg", "unknown operation " + request.operation + " (query or add)");
+    if (request.operation == "delete") {
+        return Delete(request);
+    }
+    return UsageError("reg", "unknown operation " + request.operation + " (query, add or delete)");
 }
 
 } // namespace kvorxml
