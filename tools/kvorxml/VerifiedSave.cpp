@@ -7,6 +7,7 @@
 
 #include "Document.h"
 #include "NodeMembers.h"
+#include "PosixSupport.h"
 #include "ReadFindings.h"
 #include "StagedFile.h"
 #include "SystemMessage.h"
@@ -88,16 +89,9 @@ bool CopyToStandardOutput(int fd, std::string& error)
             error = "the written copy cannot be read back: " + Reason();
             return false;
         }
-        for (ssize_t done = 0; done < count;) {
-            const ssize_t written = write(STDOUT_FILENO, buffer + done, static_cast<size_t>(count - done));
-            if (written < 0 && errno == EINTR) {
-                continue;
-            }
-            if (written < 0) {
-                error = "standard output: " + Reason();
-                return false;
-            }
-            done += written;
+        if (!kvor::posix::WriteAll(STDOUT_FILENO, buffer, static_cast<size_t>(count))) {
+            error = "standard output: " + Reason();
+            return false;
         }
     }
 }
