@@ -2,31 +2,18 @@
 // per-executable overrides, the per-zone keys, and the diagnostic line the
 // registry functions print.
 #include "DebLogger.h"
+#include "kvor/deblog/DebLogRegistry.h"
 
 namespace {
 
 const WCHAR kKvorKey[] = KVOR_TEXT("SOFTWARE\\KVOR\\");
 const WCHAR kLoggerName[] = KVOR_TEXT("DebLogger");
 const WCHAR kZoneName[] = KVOR_TEXT("Zone");
-const WCHAR kZoneKey[] = KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger\\Zone");
 const WCHAR kOutputEnable[] = KVOR_TEXT("OutputEnable");
 const WCHAR kSeverity[] = KVOR_TEXT("Severity");
 const WCHAR kOutputType[] = KVOR_TEXT("OutputType");
 const WCHAR kFileMode[] = KVOR_TEXT("FileMode");
 const WCHAR kTimeFormat[] = KVOR_TEXT("TimeFormat");
-
-struct DwordDefault {
-    const WCHAR* name;
-    uint32_t value;
-};
-
-// Written, in this order, when the logger's key is new.
-const DwordDefault kGlobalDefaults[] = {
-    {kOutputType, 1},
-    {kSeverity, 3},
-    {kFileMode, 0},
-    {kTimeFormat, 0},
-};
 
 HKEY CreateSubkey(HKEY parent, const WCHAR* name, DWORD* disposition)
 {
@@ -38,6 +25,16 @@ HKEY CreateSubkey(HKEY parent, const WCHAR* name, DWORD* disposition)
 }
 
 } // namespace
+
+const WCHAR kDebLogKey[] = KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger");
+const WCHAR kDebLogZoneKey[] = KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger\\Zone");
+const DebLogDword kDebLogGlobalDefaults[kDebLogGlobalDefaultCount] = {
+    {kOutputType, 1},
+    {kSeverity, 3},
+    {kFileMode, 0},
+    {kTimeFormat, 0},
+};
+const DebLogDword kDebLogZoneDefault = {kOutputEnable, 1};
 
 uint32_t DebLogger::CreateGlobalSetting()
 {
@@ -58,7 +55,7 @@ uint32_t DebLogger::CreateGlobalSetting()
     }
     uint32_t failed = 0;
     if (disposition == REG_CREATED_NEW_KEY) {
-        for (const DwordDefault& value : kGlobalDefaults) {
+        for (const DebLogDword& value : kDebLogGlobalDefaults) {
             if (WriteRegDword(logger, value.name, value.value) == 0) {
                 SettingsPrint(KVOR_TEXT("Succeed to set value of %s in registry key %s\r\n"), value.name,
                               kLoggerName);
@@ -105,8 +102,8 @@ uint32_t DebLogger::ReadGlobalSetting(const WCHAR* keyPath, GlobalSetting* setti
 uint32_t DebLogger::CreateZoneSetting(const WCHAR* zoneName)
 {
     HKEY zones = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kZoneKey, 0, 0, &zones) != ERROR_SUCCESS) {
-        SettingsPrint(KVOR_TEXT("Failed to open registry key %s, Last Error = 0x%08X\r\n"), kZoneKey,
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kDebLogZoneKey, 0, 0, &zones) != ERROR_SUCCESS) {
+        SettingsPrint(KVOR_TEXT("Failed to open registry key %s, Last Error = 0x%08X\r\n"), kDebLogZoneKey,
                       GetLastError());
         return 1;
     }
@@ -115,15 +112,16 @@ uint32_t DebLogger::CreateZoneSetting(const WCHAR* zoneName)
     if (zone == nullptr) {
         const DWORD error = GetLastError();
         RegCloseKey(zones);
-        SettingsPrint(KVOR_TEXT("Failed to create subkey %s of %s, Last Error = 0x%08X\r\n"), zoneName, kZoneKey,
-                      error);
+        SettingsPrint(KVOR_TEXT("Failed to create subkey %s of %s, Last Error = 0x%08X\r\n"), zoneName,
+                      kDebLogZoneKey, error);
         return 1;
     }
     uint32_t failed = 0;
-    if (disposition == REG_CREATED_NEW_KEY && WriteRegDword(zone, kOutputEnable, 1) != 0) {
+    if (disposition == REG_CREATED_NEW_KEY &&
+        WriteRegDword(zone, kDebLogZoneDefault.name, kDebLogZoneDefault.value) != 0) {
         failed = 1;
         SettingsPrint(KVOR_TEXT("Failed to set value of %s in registry key %s\\%s, Last Error = 0x%08X\r\n"),
-                      kOutputEnable, kZoneKey, zoneName, GetLastError());
+                      kOutputEnable, kDebLogZoneKey, zoneName, GetLastError());
     }
     RegCloseKey(zone);
     RegCloseKey(zones);
@@ -133,7 +131,7 @@ uint32_t DebLogger::CreateZoneSetting(const WCHAR* zoneName)
 uint32_t DebLogger::ReadZoneSetting(const WCHAR* zoneName, uint32_t* outputEnable, uint32_t* severity)
 {
     WCHAR keyPath[kPathCapacity];
-    StringCchCopyW(keyPath, kPathCapacity, kZoneKey);
+    StringCchCopyW(keyPath, kPathCapacity, kDebLogZoneKey);
     StringCchCatW(keyPath, kPathCapacity, KVOR_TEXT("\\"));
     StringCchCatW(keyPath, kPathCapacity, zoneName);
 

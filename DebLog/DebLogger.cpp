@@ -2,12 +2,12 @@
 // registry, zone registration, the enabled test and the start of an entry.
 #include "kvor/deblog/DebLog.h"
 #include "DebLogger.h"
+#include "kvor/deblog/DebLogRegistry.h"
 
 namespace {
 
 const WCHAR kLogFolder[] = KVOR_TEXT("\\DebLogger\\");
 const WCHAR kLogExtension[] = KVOR_TEXT(".log");
-const WCHAR kGlobalKey[] = KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger");
 const WCHAR kExecutableKeyPrefix[] = KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger\\");
 
 // Holds the logger lock for one scope, whichever way the scope is left.
@@ -68,7 +68,7 @@ uint32_t DebLogger::Initialize()
         DebugPrint(KVOR_TEXT("Create global setting in registry unsuccessfully"));
         return 0;
     }
-    ReadGlobalSetting(kGlobalKey, &m_setting);
+    ReadGlobalSetting(kDebLogKey, &m_setting);
 
     WCHAR executableKey[kPathCapacity];
     StringCchCopyW(executableKey, kPathCapacity, kExecutableKeyPrefix);

@@ -29,6 +29,12 @@ void CKvorXMLParser::DestroyTree()
     }
 }
 
+void CKvorXMLParser::TakeTree(IXmlNode* root)
+{
+    DestroyTree();
+    m_root = root;
+}
+
 // ---- Loading and search ---------------------------------------------------
 
 uint32_t CKvorXMLParser::LoadXmlFile(const WCHAR* path)

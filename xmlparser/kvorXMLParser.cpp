@@ -17,6 +17,12 @@ BOOL KvorLibraryMain(HMODULE /*module*/, DWORD reason, LPVOID /*reserved*/)
     return TRUE;
 }
 
+void KvorLibraryStartup()
+{
+    DebLogStartup();
+    KvorLibraryMain(nullptr, KVOR_PROCESS_ATTACH, nullptr);
+}
+
 extern "C" KVOR_API uint32_t kvorCreateXmlParserInstance(IXmlParser** parser)
 {
     // The old object goes first, so that even a failed call releases it.

@@ -6,12 +6,26 @@
 
 namespace kvorxml {
 
+namespace {
+
+bool IsOption(const std::string& word, const std::set<std::string>& valueOptions)
+{
+    return (word.size() > 2 && word.compare(0, 2, "--") == 0) || valueOptions.count(word) != 0;
+}
+
+} // namespace
+
 Arguments::Arguments(const std::vector<std::string>& words, const std::set<std::string>& valueOptions,
                      const std::set<std::string>& switches)
 {
+    bool optionsEnd = false;
     for (size_t i = 0; i < words.size() && m_error.empty(); ++i) {
         const std::string& word = words[i];
-        if (word.size() < 2 || word.compare(0, 2, "--") != 0) {
+        if (!optionsEnd && word == "--") {
+            optionsEnd = true;
+            continue;
+        }
+        if (optionsEnd || !IsOption(word, valueOptions)) {
             m_positional.push_back(word);
             continue;
         }

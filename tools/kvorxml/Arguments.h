@@ -1,5 +1,7 @@
 // The arguments of one subcommand: positional words, "--name VALUE" (or
-// "--name=VALUE") options and "--flag" switches.
+// "--name=VALUE") options, "--flag" switches, and the short options a
+// command names ("-o OUT"). "-" is a word (standard input or output); after
+// "--" every word is positional.
 #ifndef KVORXML_ARGUMENTS_H
 #define KVORXML_ARGUMENTS_H
 
@@ -11,7 +13,9 @@
 namespace kvorxml {
 
 // Exit status of every subcommand.
-enum ExitStatus { kExitSuccess = 0, kExitNothing = 1, kExitUsage = 2 };
+// kExitFailure: nothing found, the input does not load or cannot be read,
+// or the result cannot be written.
+enum ExitStatus { kExitSuccess = 0, kExitFailure = 1, kExitUsage = 2 };
 
 class Arguments {
 public:

@@ -1,132 +1,90 @@
-// check: the library's own reader decides whether a file loads and, when
+// check: the library's own reader decides whether each file loads and, when
 // it does not, says where and why; for a file that loads, what it left out.
-#include <sys/stat.h>
-
-#include <cerrno>
-#include <cstring>
 #include <iostream>
 
-#include "Arguments.h"
+#include "CommandSupport.h"
 #include "Commands.h"
-#include "TextCodec.h"
-#include "kvor/reader/DocumentLoader.h"
+#include "Json.h"
+#include "ReadFindings.h"
 
 namespace kvorxml {
 namespace {
 
 const char* const kCheckHelp =
-    "usage: kvorxml check FILE\n"
-    "Loads FILE as the library does. When it does not load, shows the line and\n"
-    "column at which the reader stopped and what it expected there.\n"
-    "Exit status 0 when the file loads, 1 when it does not.\n";
+    "usage: kvorxml check FILE... [--json]\n"
+    "Loads each FILE (- for standard input) as the library does. When one does not\n"
+    "load, shows the line and column at which the reader stopped and what it\n"
+    "expected there; for one that loads, warns of anything the reader left out.\n"
+    "Exit status 0 when every file loads, 1 when any does not.\n";
 
-struct Place {
-    int line = 1;
-    int column = 1;
-    WString text; // the whole line, without its end
-};
-
-Place PlaceOf(const WString& text, int32_t at)
+void WriteFindingJson(JsonWriter& json, const Finding& finding)
 {
-    Place place;
-    const size_t offset = static_cast<size_t>(at < 0 ? 0 : at);
-    size_t lineStart = 0;
-    for (size_t i = 0; i < offset && i < text.size(); ++i) {
-        if (text[i] == '\n') {
-            ++place.line;
-            lineStart = i + 1;
-        }
-    }
-    place.column = static_cast<int>(offset - lineStart) + 1;
-    size_t lineEnd = text.find('\n', lineStart);
-    place.text = text.substr(lineStart, (lineEnd == WString::npos ? text.size() : lineEnd) - lineStart);
-    while (!place.text.empty() && place.text.back() == '\r') {
-        place.text.pop_back();
-    }
-    return place;
+    json.BeginObject().Key("line").Number(finding.line).Key("column").Number(finding.column);
+    json.Key("reason").String(finding.reason).EndObject();
 }
 
-// The line with a caret under the column, cut around it when long.
-void ShowPlace(const Place& place)
+// One file: its verdict on standard output, its findings on standard
+// error, or both in json. True when it loads.
+bool CheckOne(const std::string& path, JsonWriter* json)
 {
-    const size_t kBefore = 60;
-    const size_t kAfter = 40;
-    size_t column = static_cast<size_t>(place.column - 1);
-    size_t first = column > kBefore ? column - kBefore : 0;
-    WString shown = place.text.substr(first, column - first + kAfter);
-    std::string caret;
-    for (size_t i = first; i < column && i < place.text.size(); ++i) {
-        caret += place.text[i] == '\t' ? '\t' : ' ';
+    Document document;
+    std::string error;
+    const bool read = document.Read(path, error);
+    const bool loads = read && document.Root() != nullptr;
+    const std::vector<Finding> drops = read ? DropsOf(document) : std::vector<Finding>();
+    if (json != nullptr) {
+        json->BeginObject().Key("file").String(DisplayName(path)).Key("loads").Boolean(loads).Key("error");
+        if (!read) {
+            json->String(error);
+        } else if (!loads) {
+            WriteFindingJson(*json, FailureOf(document));
+        } else {
+            json->Null();
+        }
+        json->Key("warnings").BeginArray();
+        for (const Finding& drop : drops) {
+            WriteFindingJson(*json, drop);
+        }
+        json->EndArray().EndObject();
+        return loads;
     }
-    std::cerr << "  " << (first > 0 ? "..." : "") << ToUtf8(shown) << "\n  " << (first > 0 ? "   " : "") << caret
-              << "^\n";
+    for (const Finding& drop : drops) {
+        PrintFinding(document.Name(), drop, "warning: ");
+    }
+    if (!read) {
+        Complain("check", error);
+    } else if (!loads) {
+        PrintFinding(document.Name(), FailureOf(document), "");
+    } else {
+        std::cout << document.Name() << ": loads\n";
+    }
+    return loads;
 }
 
 } // namespace
 
 int CheckCommand(const Words& words)
 {
-    Arguments arguments(words, {}, {"--help"});
-    if (arguments.Has("--help")) {
-        std::cout << kCheckHelp;
-        return kExitSuccess;
+    Arguments arguments(words, {}, {"--help", "--json"});
+    int status = kExitSuccess;
+    if (!Accept("check", arguments, arguments.Positional().size(), kCheckHelp, status)) {
+        return status;
     }
-    if (!arguments.Error().empty() || arguments.Positional().size() != 1) {
-        return UsageError("check", arguments.Error().empty() ? "expected one FILE" : arguments.Error());
+    if (arguments.Positional().empty()) {
+        return UsageError("check", "expected at least one FILE");
     }
-    const std::string& path = arguments.Positional()[0];
-    // The load creates a missing file; a check must not.
-    struct stat info;
-    if (stat(path.c_str(), &info) != 0) {
-        Complain("check", path + ": " + std::strerror(errno));
-        return kExitNothing;
+    JsonWriter json;
+    const bool asJson = arguments.Has("--json");
+    json.BeginArray();
+    for (const std::string& path : arguments.Positional()) {
+        if (!CheckOne(path, asJson ? &json : nullptr)) {
+            status = kExitFailure;
+        }
     }
-    if (S_ISDIR(info.st_mode)) {
-        Complain("check", path + ": is a folder");
-        return kExitNothing;
+    if (asJson) {
+        std::cout << json.EndArray().Text() << "\n";
     }
-    std::vector<unsigned char> bytes;
-    if (!ReadFileBytes(path, bytes)) {
-        Complain("check", path + ": cannot be read");
-        return kExitNothing;
-    }
-    ReadReport report;
-    DocumentText text;
-    IXmlNode* root = nullptr;
-    unsigned char* block = kvor::AllocateArray<unsigned char>(bytes.size());
-    if (bytes.empty()) {
-        report.failure.problem = ReadProblem::kEmptyFile;
-        report.failure.offset = 0;
-    } else if (block != nullptr) {
-        std::copy(bytes.begin(), bytes.end(), block);
-    }
-    const bool loads = block != nullptr && text.Decode(block, static_cast<uint32_t>(bytes.size())) &&
-                       ParseDocument(text, &root, &report) == 1;
-    delete root;
-    const WString wide(text.Text() != nullptr ? text.Text() : KVOR_TEXT(""), static_cast<size_t>(text.Length()));
-    for (int32_t i = 0; i < report.dropCount && i < ReadReport::kMaxDrops; ++i) {
-        ReadDrop& drop = report.drops[i];
-        WCHAR cause[512];
-        ReadReport::Describe(drop.cause, wide.c_str(), static_cast<int32_t>(wide.size()), cause, 512);
-        const Place place = PlaceOf(wide, drop.cause.offset);
-        std::cerr << path << ":" << place.line << ":" << place.column << ": warning: " << ToUtf8(ReadReport::Describe(drop.loss))
-                  << (cause[0] != 0 ? " (" + ToUtf8(cause) + ")" : std::string()) << "\n";
-        ShowPlace(place);
-    }
-    if (loads) {
-        std::cout << path << ": loads\n";
-        return kExitSuccess;
-    }
-    if (report.failure.problem == ReadProblem::kNone) {
-        report.failure.problem = ReadProblem::kOutOfMemory;
-        report.failure.offset = 0;
-    }
-    WCHAR reason[512];
-    ReadReport::Describe(report.failure, wide.c_str(), static_cast<int32_t>(wide.size()), reason, 512);
-    const Place place = PlaceOf(wide, report.failure.offset);
-    std::cerr << path << ":" << place.line << ":" << place.column << ": " << ToUtf8(reason) << "\n";
-    ShowPlace(place);
-    return kExitNothing;
+    return status;
 }
 
 } // namespace kvorxml

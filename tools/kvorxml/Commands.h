@@ -15,14 +15,12 @@ int TreeCommand(const Words& words);
 int FindCommand(const Words& words);
 int GetCommand(const Words& words);
 int TextCommand(const Words& words);
+int SetCommand(const Words& words);
+int AddCommand(const Words& words);
+int RemoveCommand(const Words& words);
 int SaveCommand(const Words& words);
 int CheckCommand(const Words& words);
 int RegCommand(const Words& words);
-
-// "kvorxml: message" (or "kvorxml COMMAND: message") on standard error.
-void Complain(const std::string& command, const std::string& message);
-// A usage error: the message, a pointer to --help, status 2.
-int UsageError(const std::string& command, const std::string& message);
 
 } // namespace kvorxml
 

@@ -95,6 +95,13 @@ JsonWriter& JsonWriter::Number(int64_t value)
     return *this;
 }
 
+JsonWriter& JsonWriter::Boolean(bool value)
+{
+    BeforeValue();
+    m_text += value ? "true" : "false";
+    return *this;
+}
+
 JsonWriter& JsonWriter::Null()
 {
     BeforeValue();

@@ -22,6 +22,7 @@ public:
     JsonWriter& Key(const std::string& name);
     JsonWriter& String(const std::string& text);
     JsonWriter& Number(int64_t value);
+    JsonWriter& Boolean(bool value);
     JsonWriter& Null();
     const std::string& Text() const { return m_text; }
 

@@ -1,9 +1,12 @@
 // kvorxml: the command line's way into kvorXMLParser documents.
+#include <cerrno>
+#include <cstdio>
 #include <cstring>
 #include <iostream>
 
-#include "Arguments.h"
+#include "CommandSupport.h"
 #include "Commands.h"
+#include "kvor/parser/LibraryEntry.h"
 #include "kvorVersion.h"
 
 KVOR_DECLARE_EXECUTABLE_VERSION(KVORXML_VERSION_MAJOR, KVORXML_VERSION_MINOR, KVORXML_VERSION_PATCH,
@@ -15,19 +18,36 @@ const char* const kHelp =
     "usage: kvorxml COMMAND [ARGUMENTS] [--json] [--help]\n"
     "\n"
     "  tree FILE                       the tree: names, attributes in order, text\n"
-    "  find FILE NAME [--attr A=TEXT] [--num A=N]\n"
+    "  find FILE NAME [--attr A=TEXT] [--num A=N] [--all]\n"
     "                                  the element the library finds, with its path\n"
     "  get FILE NAME ATTR [--as text|int|color|rect]\n"
     "                                  one attribute, read as the given type\n"
     "  text FILE NAME                  an element's text\n"
+    "  check FILE...                   does each load? if not, where and why\n"
+    "  set FILE ELEMENT ATTR VALUE     set an attribute      } -o OUT to write\n"
+    "  add FILE PARENT CHILD           add a child element   } elsewhere than\n"
+    "  rm FILE ELEMENT                 remove an element     } FILE\n"
     "  save FILE OUT                   load and write back (UTF-16 with byte-order mark)\n"
-    "  check FILE                      does it load? if not, where and why\n"
-    "  reg query KEY [/v NAME]         the logging settings in the registry store\n"
+    "  reg query KEY [/v NAME] [/s]    the logging settings in the registry store\n"
     "  reg add KEY /v NAME /t REG_DWORD /d N\n"
+    "  reg delete KEY [/v NAME] [/f]\n"
     "\n"
-    "--json (tree, find, get) prints JSON for scripts. Exit status: 0 success,\n"
-    "1 nothing found or the file does not load, 2 usage error.\n"
-    "kvorxml COMMAND --help describes one command.\n";
+    "FILE may be - for standard input, OUT - for standard output (a file named -\n"
+    "is ./-). --json prints JSON for scripts (tree, find, get, text, check, reg query).\n"
+    "Exit status: 0 success; 1 nothing found, a file that does not load or cannot\n"
+    "be read, or a result that cannot be written; 2 usage error.\n"
+    "kvorxml COMMAND --help describes one command.\n"
+    "\n"
+    "Environment:\n"
+    "  KVOR_REGISTRY      the registry store's folder\n"
+    "                     (default $XDG_CONFIG_HOME/kvor/registry, else ~/.config/kvor/registry)\n"
+    "  KVOR_DEVICE_ROOT   the device's root folder, where log files go (\\DebLogger\\)\n"
+    "                     (default $XDG_STATE_HOME/kvor, else ~/.local/state/kvor)\n"
+    "  KVOR_DEBUG_OUTPUT  where the logger's debugger lines go: unset or empty, nowhere;\n"
+    "                     stderr; any other value, a file they are appended to\n"
+    "  KVOR_ACP           the code page of files without a UTF-16 byte-order mark:\n"
+    "                     65001 (UTF-8, the default) or 1252 (Windows Western European)\n"
+    "  TMPDIR             where save and the edits stage a result for standard output\n";
 
 struct Command {
     const char* name;
@@ -35,14 +55,13 @@ struct Command {
 };
 
 const Command kCommands[] = {
-    {"tree", kvorxml::TreeCommand}, {"find", kvorxml::FindCommand}, {"get", kvorxml::GetCommand},
-    {"text", kvorxml::TextCommand}, {"save", kvorxml::SaveCommand}, {"check", kvorxml::CheckCommand},
+    {"tree", kvorxml::TreeCommand},  {"find", kvorxml::FindCommand}, {"get", kvorxml::GetCommand},
+    {"text", kvorxml::TextCommand},  {"check", kvorxml::CheckCommand}, {"set", kvorxml::SetCommand},
+    {"add", kvorxml::AddCommand},    {"rm", kvorxml::RemoveCommand}, {"save", kvorxml::SaveCommand},
     {"reg", kvorxml::RegCommand},
 };
 
-} // namespace
-
-int main(int argc, char** argv)
+int Run(int argc, char** argv)
 {
     if (argc < 2) {
         std::cerr << kHelp;
@@ -63,4 +82,28 @@ int main(int argc, char** argv)
         }
     }
     return kvorxml::UsageError("", "unknown command " + first);
+}
+
+// A result that did not reach standard output is a failure (a full disk, a
+// closed pipe), whatever the command made of it.
+int FlushResults(int status)
+{
+    errno = 0;
+    std::cout.flush();
+    if (std::fflush(stdout) != 0 || std::ferror(stdout) != 0) {
+        kvorxml::Complain("", std::string("standard output: ") +
+                                  (errno != 0 ? std::strerror(errno) : "the results could not be written"));
+        return kvorxml::kExitFailure;
+    }
+    return status;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    // The library's loader glue is not part of a program that links the
+    // library's code: start the logger and the parser's zone here.
+    KvorLibraryStartup();
+    return FlushResults(Run(argc, argv));
 }

@@ -54,7 +54,7 @@ public:
     WCHAR At(int32_t offset) const { return offset >= 0 && offset < m_length ? m_text[offset] : 0; }
     int32_t SkipSpace(int32_t offset) const
     {
-        while (offset < m_length && kvor::IsWhiteSpace(m_text[offset])) {
+        while (offset >= 0 && offset < m_length && kvor::IsWhiteSpace(m_text[offset])) {
             ++offset;
         }
         return offset;

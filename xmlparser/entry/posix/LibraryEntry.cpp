@@ -1,12 +1,11 @@
-// The loader's side on Linux: the logger is created during static
-// initialisation, and the attach hook runs after it. Constructor priorities
-// order the two within this library. On unload the heap's empty chunks go
-// back to the system, so that loading and unloading the library again and
-// again does not leave them behind: registered before the logger exists, the
-// release runs after the logger's teardown has given back its blocks.
+// The loader's side on Linux: during static initialisation one constructor
+// starts the logger and then runs the attach hook. On unload the heap's
+// empty chunks go back to the system, so that loading and unloading the
+// library again and again does not leave them behind: registered before the
+// logger exists, the release runs after the logger's teardown has given back
+// its blocks.
 #include <cstdlib>
 
-#include "kvor/deblog/DebLog.h"
 #include "kvor/parser/LibraryEntry.h"
 
 namespace {
@@ -16,15 +15,10 @@ void ReleaseSpareMemoryAtUnload()
     kvor::ReleaseSpareMemory();
 }
 
-__attribute__((constructor(101))) void StartLogger()
+__attribute__((constructor(101))) void AttachToProcess()
 {
     std::atexit(ReleaseSpareMemoryAtUnload);
-    DebLogStartup();
-}
-
-__attribute__((constructor(102))) void AttachToProcess()
-{
-    KvorLibraryMain(nullptr, KVOR_PROCESS_ATTACH, nullptr);
+    KvorLibraryStartup();
 }
 
 } // namespace

@@ -28,11 +28,16 @@ public:
     // default (when given) replaces all four fields. 1 read, 0 not.
     static uint32_t _ConvertStr2Rect(const WCHAR* text, XmlRect* rect, const XmlRect* defaultRect);
 
+    // For the library's own tools, which read documents themselves: the
+    // parser takes over root (a tree the reader loaded) in place of its own,
+    // and whether one node is what FindNode looks for.
+    void TakeTree(IXmlNode* root);
+    static bool Matches(IXmlNode* node, const WCHAR* elementName, const WCHAR* attrName, const WCHAR* attrText,
+                        const int32_t* attrNumber);
+
 private:
     IXmlNode* _FindAllSubNodes(IXmlNode* parent, IXmlNode* node, const WCHAR* elementName,
                                const WCHAR* attrName, const WCHAR* attrText, const int32_t* attrNumber);
-    static bool Matches(IXmlNode* node, const WCHAR* elementName, const WCHAR* attrName, const WCHAR* attrText,
-                        const int32_t* attrNumber);
     static bool CheckAttrArguments(const WCHAR* attrName, IXmlNode* node);
     void DestroyTree();
 

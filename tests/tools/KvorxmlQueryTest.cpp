@@ -1,0 +1,207 @@
+// kvorxml's views of a document: the tree, the library's search and
+// queries, check's account of a load, and the exit status of each.
+#include "KvorxmlRun.h"
+#include "RejectedDocuments.h"
+
+namespace {
+
+using kvorxmltest::KvorxmlTest;
+using kvorxmltest::Outcome;
+
+TEST_F(KvorxmlTest, TreeShowsNamesAttributesInOrderAndText)
+{
+    const Outcome run = Kvorxml({"tree", m_utf16});
+    EXPECT_EQ(0, run.status) << run.err;
+    EXPECT_EQ(0u, run.out.find("config version=\"2\" device=\"HU-700\"\n  skins default=\"day\"\n"));
+    EXPECT_NE(std::string::npos, run.out.find("\n        label id=\"title\" rect=\"20, 10, 600, 50\" "
+                                              "color=\"32,32,32\"\n          \"Now playing\"\n"));
+    EXPECT_EQ(run.out, Kvorxml({"tree", "-"}, "", m_utf16).out) << "standard input reads as the file does";
+}
+
+TEST_F(KvorxmlTest, BothEncodingsOfTheExampleGiveTheSameTree)
+{
+    const Outcome utf16 = Kvorxml({"tree", m_utf16, "--json"});
+    EXPECT_EQ(0, utf16.status);
+    EXPECT_EQ(utf16.out, Kvorxml({"tree", m_ansi, "--json"}).out);
+}
+
+// An element named like its ancestor, with and without the same first
+// attribute: every command sees the whole document from its own root, and
+// --all lists the matches descendants first.
+TEST_F(KvorxmlTest, SameNamedNestedElementsKeepTheWholeDocument)
+{
+    const struct {
+        const char* name;
+        const char* document;
+        const char* tree;
+        const char* all;
+    } cases[] = {
+        {"plain", "<node>\n  <node name=\"child\"><leaf/></node>\n  <other/>\n</node>\n",
+         "node\n  node name=\"child\"\n    leaf\n  other\n", "/node/node\n/node\n"},
+        {"equal first attributes", "<node id=\"1\"><node id=\"1\"><node id=\"1\"/><leaf/></node><other/></node>",
+         "node id=\"1\"\n  node id=\"1\"\n    node id=\"1\"\n    leaf\n  other\n",
+         "/node/node/node\n/node/node\n/node\n"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        const std::string file = File("same.xml", entry.document);
+        EXPECT_EQ(entry.tree, Kvorxml({"tree", file}).out);
+        const Outcome other = Kvorxml({"find", file, "other"});
+        EXPECT_EQ(0, other.status) << other.err;
+        EXPECT_EQ("/node/other\n  other\n", other.out);
+        std::istringstream all(Kvorxml({"find", file, "node", "--all"}).out);
+        std::string paths;
+        for (std::string line; std::getline(all, line);) {
+            paths += line[0] == '/' ? line + "\n" : "";
+        }
+        EXPECT_EQ(entry.all, paths);
+        ASSERT_EQ(0, Kvorxml({"save", file, "copy.xml"}).status);
+        EXPECT_EQ(entry.tree, Kvorxml({"tree", "copy.xml"}).out);
+    }
+}
+
+TEST_F(KvorxmlTest, QueriesPrintWhatTheLibraryAnswers)
+{
+    const struct {
+        std::vector<std::string> words;
+        const char* out;
+    } cases[] = {
+        {{"find", m_utf16, "window", "--attr", "id=volume"},
+         "/config/skins/skin[1]/window[2]\n  window id=\"volume\" rect=\"200, 140, 600, 340\" "
+         "color=\"250,250,250\" modal=\"1\"\n"},
+        {{"find", m_utf16, "slider", "--num", "value=18", "--json"},
+         "{\"path\":\"/config/skins/skin[1]/window[2]/slider\",\"element\":{\"name\":\"slider\",\"attributes\":["
+         "{\"name\":\"id\",\"value\":\"level\"},{\"name\":\"rect\",\"value\":\"220, 220, 580, 260\"},"
+         "{\"name\":\"color\",\"value\":\"0,120,215\"},{\"name\":\"min\",\"value\":\"0\"},"
+         "{\"name\":\"max\",\"value\":\"40\"},{\"name\":\"value\",\"value\":\"18\"}],\"text\":null}}\n"},
+        {{"find", m_utf16, "skin", "--all", "--json"},
+         "[{\"path\":\"/config/skins/skin[1]\",\"element\":{\"name\":\"skin\",\"attributes\":["
+         "{\"name\":\"name\",\"value\":\"day\"},{\"name\":\"font\",\"value\":\"Sans\"},{\"name\":\"background\","
+         "\"value\":\"240,240,240\"}],\"text\":null}},{\"path\":\"/config/skins/skin[2]\",\"element\":{\"name\":"
+         "\"skin\",\"attributes\":[{\"name\":\"name\",\"value\":\"night\"},{\"name\":\"font\",\"value\":\"Sans\"},"
+         "{\"name\":\"background\",\"value\":\"16,16,24\"}],\"text\":null}}]\n"},
+        {{"get", m_utf16, "button", "color", "--as", "color"}, "0,120,215 #0078D7\n"},
+        {{"get", m_utf16, "window", "rect", "--as", "rect", "--attr", "id=settings"}, "0,0,800,480\n"},
+        {{"get", m_utf16, "slider", "max", "--as", "int", "--json"},
+         "{\"element\":\"slider\",\"attribute\":\"max\",\"as\":\"int\",\"value\":40}\n"},
+        {{"get", m_ansi, "skin", "name"}, "day\n"},
+        {{"text", m_ansi, "label", "--attr", "id=bluetooth"}, "Bluetooth: on\n"},
+        {{"text", m_ansi, "label", "--attr", "id=bluetooth", "--json"},
+         "{\"element\":\"label\",\"text\":\"Bluetooth: on\"}\n"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.words[0] + " " + entry.words[2]);
+        const Outcome run = Kvorxml(entry.words);
+        EXPECT_EQ(0, run.status) << run.err;
+        EXPECT_EQ(entry.out, run.out);
+    }
+}
+
+TEST_F(KvorxmlTest, ExitStatusSaysWhatWentWrong)
+{
+    const std::string missing = m_dir.File("missing.xml");
+    const struct {
+        const char* name;
+        std::vector<std::string> words;
+        int status;
+        const char* err;
+    } cases[] = {
+        {"no command", {}, 2, "usage: kvorxml"},
+        {"unknown command", {"frobnicate"}, 2, "unknown command frobnicate"},
+        {"unknown option", {"tree", m_utf16, "--colour"}, 2, "unknown option --colour"},
+        {"missing argument", {"get", m_utf16, "window"}, 2, "expected 3 arguments"},
+        {"bad --as", {"get", m_utf16, "window", "rect", "--as", "float"}, 2, "--as takes"},
+        {"bad --num", {"find", m_utf16, "slider", "--num", "value=x"}, 2, "--num takes"},
+        {"missing file", {"tree", missing}, 1, "No such file"},
+        {"a folder", {"tree", KVOR_EXAMPLES_DIR}, 1, "is a folder"},
+        {"does not load", {"find", "-", "a"}, 1, "(standard input):1:1: does not load: "},
+        {"no such element", {"find", m_utf16, "nosuch"}, 1, "no element <nosuch>"},
+        {"no such attribute", {"get", m_utf16, "window", "nosuch"}, 1, "has no attribute \"nosuch\""},
+        {"not a rectangle", {"get", m_utf16, "window", "color", "--as", "rect"}, 1, "is not a rectangle"},
+        {"no text", {"text", m_utf16, "window"}, 1, "holds no text"},
+        {"reg without key", {"reg", "query"}, 2, "expected query, add or delete"},
+        {"reg other root", {"reg", "query", "HKCU\\Software"}, 2, "must begin with HKLM"},
+    };
+    for (const auto& entry : cases) {
+        SCOPED_TRACE(entry.name);
+        const Outcome run = Kvorxml(entry.words);
+        EXPECT_EQ(entry.status, run.status);
+        EXPECT_NE(std::string::npos, run.err.find(entry.err)) << run.err;
+    }
+    EXPECT_FALSE(kvortest::FileExists(missing)) << "a look at a missing file must not create it";
+}
+
+TEST_F(KvorxmlTest, EveryCommandHasHelp)
+{
+    for (const char* command : {"tree", "find", "get", "text", "check", "set", "add", "rm", "save", "reg"}) {
+        SCOPED_TRACE(command);
+        const Outcome run = Kvorxml({command, "--help"});
+        EXPECT_EQ(0, run.status);
+        EXPECT_EQ(0u, run.out.find(std::string("usage: kvorxml ") + command));
+    }
+    const std::string help = Kvorxml({"--help"}).out;
+    for (const char* variable : {"KVOR_REGISTRY", "KVOR_DEVICE_ROOT", "KVOR_DEBUG_OUTPUT", "KVOR_ACP"}) {
+        EXPECT_NE(std::string::npos, help.find(variable)) << variable;
+    }
+}
+
+TEST_F(KvorxmlTest, CheckPrintsTheReadersReasonAndPlace)
+{
+    using kvortest::ReadCase;
+    const struct {
+        std::string name;
+        std::vector<ReadCase> cases;
+        int status;
+        const char* mark;
+    } groups[] = {
+        {"refused", {std::begin(kvortest::kRefusedDocuments), std::end(kvortest::kRefusedDocuments)}, 1, ": "},
+        {"lossy", {std::begin(kvortest::kLossyDocuments), std::end(kvortest::kLossyDocuments)}, 0, ": warning: "},
+    };
+    for (const auto& group : groups) {
+        std::vector<std::string> words = {"check"};
+        for (const ReadCase& c : group.cases) {
+            words.push_back(File(group.name + "-" + c.name + ".xml", c.document));
+        }
+        const Outcome run = Kvorxml(words);
+        EXPECT_EQ(group.status, run.status) << group.name;
+        for (size_t i = 0; i < group.cases.size(); ++i) {
+            const ReadCase& c = group.cases[i];
+            SCOPED_TRACE(c.name);
+            const std::string place = words[i + 1] + ":" + std::to_string(c.line) + ":" + std::to_string(c.column);
+            const size_t at = run.err.find(place + group.mark);
+            ASSERT_NE(std::string::npos, at) << run.err;
+            EXPECT_NE(std::string::npos, run.err.substr(at, run.err.find('\n', at) - at).find(c.reason)) << run.err;
+        }
+    }
+    const Outcome loads = Kvorxml({"check", m_utf16});
+    EXPECT_EQ(0, loads.status);
+    EXPECT_EQ(m_utf16 + ": loads\n", loads.out);
+    EXPECT_EQ("", loads.err);
+}
+
+TEST_F(KvorxmlTest, CheckTakesSeveralFilesAndFailsWhenOneDoes)
+{
+    const std::string bad = File("bad.xml", "<a>it's</a>");
+    const Outcome run = Kvorxml({"check", m_utf16, bad, "-", "--json"}, "", m_ansi);
+    EXPECT_EQ(1, run.status);
+    EXPECT_EQ("[{\"file\":\"" + m_utf16 + "\",\"loads\":true,\"error\":null,\"warnings\":[]},"
+              "{\"file\":\"" + bad + "\",\"loads\":false,\"error\":{\"line\":1,\"column\":6,\"reason\":"
+              "\"text may not contain a quote character\"},\"warnings\":[]},"
+              "{\"file\":\"(standard input)\",\"loads\":true,\"error\":null,\"warnings\":[]}]\n",
+              run.out);
+    // Names the library's own file calls would read otherwise.
+    EXPECT_EQ(0, Kvorxml({"check", File("a\\b.xml", "<a/>"), "/dev/stdin"}, "", m_ansi).status);
+}
+
+TEST_F(KvorxmlTest, ResultsThatCannotBeWrittenFailTheCommand)
+{
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"tree", m_utf16}, std::vector<std::string>{"save", m_utf16, "-"}}) {
+        SCOPED_TRACE(words[0]);
+        const Outcome run = Kvorxml(words, "", "/dev/null", "/dev/full");
+        EXPECT_EQ(1, run.status);
+        EXPECT_NE(std::string::npos, run.err.find("No space left on device")) << run.err;
+    }
+}
+
+} // namespace

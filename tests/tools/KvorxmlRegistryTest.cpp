@@ -1,0 +1,95 @@
+// kvorxml reg: the settings it writes take effect in the next run's
+// logging, the logger's own defaults included.
+#include "KvorxmlRun.h"
+
+namespace {
+
+using kvorxmltest::KvorxmlTest;
+using kvorxmltest::Outcome;
+
+const char* const kLoggerKey = "HKLM\\SOFTWARE\\KVOR\\DebLogger";
+const char* const kZoneKey = "HKLM\\SOFTWARE\\KVOR\\DebLogger\\Zone\\kvorXMLParser";
+
+TEST_F(KvorxmlTest, RegistrySettingsChangeWhatTheNextRunLogs)
+{
+    const std::string notFound = "[A][I][kvorxml][kvorXMLP]FindNode - Can't find the matched Xml node.";
+    const std::vector<std::string> search = {"find", m_utf16, "nosuch"};
+    const std::vector<std::string> badRect = {"get", m_utf16, "window", "color", "--as", "rect"};
+    // Without the store's KVOR key logging is off altogether.
+    EXPECT_EQ(std::string::npos, Kvorxml(badRect, "stderr").err.find("[A]["));
+
+    ASSERT_EQ(0, Kvorxml({"reg", "add", kLoggerKey, "/v", "OutputType", "/t", "REG_DWORD", "/d", "1"}).status);
+    EXPECT_NE(std::string::npos, Kvorxml(badRect, "stderr").err.find("[A][E][kvorxml][kvorXMLP]"))
+        << "the default severity 3 lets the parser's errors through";
+    EXPECT_EQ(std::string::npos, Kvorxml(search, "stderr").err.find(notFound)) << "and holds severity 1 back";
+
+    ASSERT_EQ(0, Kvorxml({"reg", "add", kZoneKey, "/v", "Severity", "/t", "REG_DWORD", "/d", "1"}).status);
+    EXPECT_NE(std::string::npos, Kvorxml(search, "stderr").err.find(notFound));
+
+    const Outcome query = Kvorxml({"reg", "query", kZoneKey});
+    EXPECT_NE(std::string::npos, query.out.find("    Severity    REG_DWORD    0x1\n"));
+    EXPECT_NE(std::string::npos, query.out.find("    OutputEnable    REG_DWORD    0x1\n"));
+    EXPECT_EQ("{\"key\":\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\KVOR\\\\DebLogger\",\"values\":["
+              "{\"name\":\"FileMode\",\"type\":\"REG_DWORD\",\"data\":0},"
+              "{\"name\":\"OutputType\",\"type\":\"REG_DWORD\",\"data\":1},"
+              "{\"name\":\"Severity\",\"type\":\"REG_DWORD\",\"data\":3},"
+              "{\"name\":\"TimeFormat\",\"type\":\"REG_DWORD\",\"data\":0}],"
+              "\"subkeys\":[\"HKEY_LOCAL_MACHINE\\\\SOFTWARE\\\\KVOR\\\\DebLogger\\\\Zone\"]}\n",
+              Kvorxml({"reg", "query", kLoggerKey, "--json"}).out);
+
+    ASSERT_EQ(0, Kvorxml({"reg", "add", kLoggerKey, "/v", "OutputType", "/t", "REG_DWORD", "/d", "0"}).status);
+    EXPECT_EQ(std::string::npos, Kvorxml(search, "stderr").err.find("[A]["));
+}
+
+TEST_F(KvorxmlTest, LoggerNumbersAreNotStoredAsText)
+{
+    ASSERT_EQ(0, Kvorxml({"reg", "add", kZoneKey, "/v", "Severity", "/t", "REG_DWORD", "/d", "1"}).status);
+    for (const std::vector<std::string>& words :
+         {std::vector<std::string>{"reg", "add", kZoneKey, "/v", "severity", "/d", "2"},
+          std::vector<std::string>{"reg", "add", kZoneKey, "/v", "OutputEnable", "/t", "REG_SZ", "/d", "2"}}) {
+        const Outcome add = Kvorxml(words);
+        EXPECT_EQ(2, add.status);
+        EXPECT_NE(std::string::npos, add.err.find("only as a number: give /t REG_DWORD")) << add.err;
+    }
+    EXPECT_NE(std::string::npos, Kvorxml({"reg", "query", kZoneKey}).out.find("Severity    REG_DWORD    0x1"));
+    EXPECT_EQ(0, Kvorxml({"reg", "add", "HKLM\\SOFTWARE\\Other", "/v", "Severity", "/d", "high"}).status)
+        << "outside the logger's keys a name means nothing to it";
+}
+
+TEST_F(KvorxmlTest, RegDeletesWhatItIsToldAndQueriesBelowAKey)
+{
+    ASSERT_EQ(0, Kvorxml({"reg", "add", kZoneKey, "/v", "Severity", "/t", "REG_DWORD", "/d", "1"}).status);
+    const std::string below = Kvorxml({"reg", "query", "HKLM\\SOFTWARE\\KVOR", "/s"}).out;
+    EXPECT_NE(std::string::npos, below.find("\nHKEY_LOCAL_MACHINE\\SOFTWARE\\KVOR\\DebLogger\n    FileMode    REG_DWORD"))
+        << below;
+    EXPECT_NE(std::string::npos, below.find("\\Zone\\kvorXMLParser\n    OutputEnable    REG_DWORD    0x1\n"
+                                            "    Severity    REG_DWORD    0x1\n"))
+        << below;
+
+    const std::vector<std::string> deleteValue = {"reg", "delete", kZoneKey, "/v", "Severity"};
+    const std::vector<std::string> queryValue = {"reg", "query", kZoneKey, "/v", "Severity"};
+    EXPECT_EQ(1, Kvorxml(deleteValue, "", File("no", "n\n")).status) << "without /f the answer decides";
+    EXPECT_EQ(0, Kvorxml(queryValue).status);
+    EXPECT_EQ(0, Kvorxml(deleteValue, "", File("yes", "yes\n")).status);
+    EXPECT_EQ(1, Kvorxml(queryValue).status);
+    EXPECT_EQ(0, Kvorxml({"reg", "query", kZoneKey, "/v", "OutputEnable"}).status) << "only that value goes";
+
+    EXPECT_EQ(0, Kvorxml({"reg", "delete", "HKLM\\SOFTWARE\\KVOR\\DebLogger\\Zone", "/f"}).status);
+    const Outcome gone = Kvorxml({"reg", "query", kZoneKey});
+    EXPECT_EQ(1, gone.status);
+    EXPECT_NE(std::string::npos, gone.err.find("No such file")) << gone.err;
+}
+
+TEST_F(KvorxmlTest, LogFileHeaderNamesTheClientsVersion)
+{
+    ASSERT_EQ(0, Kvorxml({"reg", "add", kLoggerKey, "/v", "OutputType", "/t", "REG_DWORD", "/d", "2"}).status);
+    ASSERT_EQ(0, Kvorxml({"tree", m_utf16}).status);
+    const std::vector<unsigned char> log = kvortest::ReadBytes(m_dir.File("device/DebLogger/kvorxml.log"));
+    std::string text;
+    for (size_t i = 2; i + 1 < log.size(); i += 2) {
+        text += static_cast<char>(log[i]);
+    }
+    EXPECT_NE(std::string::npos, text.find("[kvorxml.exe][Version : 1.0.0.0]\r\n")) << text;
+}
+
+} // namespace

@@ -1,0 +1,76 @@
+// Runs kvorxml as a user does, in a folder of its own with its own registry
+// store and device root, and gives back its exit status and output.
+#ifndef KVORXML_TEST_RUN_H
+#define KVORXML_TEST_RUN_H
+
+#include <sys/wait.h>
+
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "TestText.h"
+
+namespace kvorxmltest {
+
+struct Outcome {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+inline std::string Quoted(const std::string& word)
+{
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+inline std::string Slurp(const std::string& path)
+{
+    std::ifstream file(path, std::ios::binary);
+    std::stringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+class KvorxmlTest : public ::testing::Test {
+protected:
+    // Standard input is input (a file), else empty; standard output goes to
+    // output when it is given; debugOutput is KVOR_DEBUG_OUTPUT.
+    Outcome Kvorxml(const std::vector<std::string>& words, const std::string& debugOutput = "",
+                    const std::string& input = "/dev/null", std::string output = "")
+    {
+        output = output.empty() ? m_dir.File("out") : output;
+        std::string command = "cd " + Quoted(m_dir.Path()) + " && env KVOR_REGISTRY=" + Quoted(m_dir.File("registry")) +
+                              " KVOR_DEVICE_ROOT=" + Quoted(m_dir.File("device")) +
+                              " KVOR_DEBUG_OUTPUT=" + Quoted(debugOutput) + " " + KVORXML_EMULATOR " " +
+                              Quoted(KVORXML_PATH);
+        for (const std::string& word : words) {
+            command += " " + Quoted(word);
+        }
+        command += " <" + Quoted(input) + " >" + Quoted(output) + " 2>" + Quoted(m_dir.File("err"));
+        const int status = std::system(command.c_str());
+        return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(m_dir.File("out")),
+                       Slurp(m_dir.File("err"))};
+    }
+    std::string File(const std::string& name, const std::string& text)
+    {
+        kvortest::WriteText(m_dir.File(name), text);
+        return m_dir.File(name);
+    }
+
+    kvortest::TempDir m_dir;
+    const std::string m_utf16 = KVOR_EXAMPLES_DIR "/device-ui.xml";
+    const std::string m_ansi = KVOR_EXAMPLES_DIR "/device-ui-ansi.xml";
+};
+
+} // namespace kvorxmltest
+
+#endif // KVORXML_TEST_RUN_H
