@@ -5,21 +5,14 @@
 
 #include <string>
 
+#include "kvor/platform/PosixText.h"
 #include "kvor/platform/kvorPlatform.h"
 
 namespace kvor {
 namespace posix {
 
-// UTF-16 to UTF-8; unpaired surrogates become U+FFFD. Null gives "".
-std::string ToUtf8(const WCHAR* text);
-std::string ToUtf8(const WCHAR* text, size_t length);
-// The same into out, which has room for 3 bytes per unit; the byte count.
-size_t EncodeUtf8(const WCHAR* text, size_t length, char* out);
-
 // mkdir -p; what already exists is left as it is.
 void MakeFolders(const std::string& path);
-// Writes all of bytes, retrying after signals; false on an error.
-bool WriteAll(int descriptor, const char* bytes, size_t length);
 
 // A device path as a Linux path: backslashes are separators, and a path
 // that begins with one lies under the device root (KVOR_DEVICE_ROOT, else

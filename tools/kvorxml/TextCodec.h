@@ -7,7 +7,7 @@
 
 #include <string>
 
-#include "PosixSupport.h"
+#include "kvor/platform/PosixText.h"
 
 namespace kvorxml {
 

@@ -7,7 +7,7 @@
 
 #include "Document.h"
 #include "NodeMembers.h"
-#include "PosixSupport.h"
+#include "kvor/platform/PosixText.h"
 #include "ReadFindings.h"
 #include "StagedFile.h"
 #include "SystemMessage.h"
