@@ -2,12 +2,14 @@
 // the tree and loads the saved file again. The first byte chooses the
 // encoding: bit 0 set, UTF-16 (the byte-order mark is put in front of the
 // rest); bit 1 set, code page 1252 for ANSI text instead of UTF-8.
+#include <algorithm>
 #include <cstdlib>
 
 #include "FuzzSupport.h"
 #include "kvor/dom/JXMLNode.h"
 #include "TreeSnapshot.h"
 #include "kvor/parser/XMLParser.h"
+#include "kvor/reader/DocumentLoader.h"
 
 namespace {
 
@@ -134,6 +136,29 @@ bool SavesLosslessly(const NodeSnapshot& node, int depth)
     return true;
 }
 
+// The reader's own account of the same bytes: it loads exactly when the
+// file does, and every event it reports can be described.
+void CheckReport(const std::vector<uint8_t>& document, bool loaded)
+{
+    if (document.empty()) {
+        return; // an empty file is refused before there is any text
+    }
+    unsigned char* bytes = kvor::AllocateArray<unsigned char>(document.size());
+    std::copy(document.begin(), document.end(), bytes);
+    DocumentText text;
+    ReadReport report;
+    IXmlNode* root = nullptr;
+    if (!text.Decode(bytes, static_cast<uint32_t>(document.size())) || (ParseDocument(text, &root, &report) == 1) != loaded) {
+        std::abort();
+    }
+    delete root;
+    WCHAR reason[512];
+    ReadReport::Describe(report.failure, text.Text(), text.Length(), reason, 512);
+    for (int32_t i = 0; i < report.dropCount && i < ReadReport::kMaxDrops; ++i) {
+        ReadReport::Describe(report.drops[i].cause, text.Text(), text.Length(), reason, 512);
+    }
+}
+
 void SetCodePage(bool westernEuropean)
 {
     setenv("KVOR_ACP", westernEuropean ? "1252" : "65001", 1);
@@ -162,7 +187,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const WString savedPath = kvorfuzz::Widen(saved);
 
     IXmlNode* root = nullptr;
-    if (CJXMLNode::CreateRootNodeFromFile(sourcePath.c_str(), &root) == 0) {
+    const uint32_t loaded = CJXMLNode::CreateRootNodeFromFile(sourcePath.c_str(), &root);
+    CheckReport(document, loaded == 1);
+    if (loaded == 0) {
         if (root != nullptr) {
             std::abort(); // a failed load hands out no tree
         }
