@@ -1,67 +1,19 @@
 // Reads a table from arbitrary bytes, writes it out, reads that back and
-// checks that the second table holds what the first one did.
+// checks that the second table holds what the first one did: both write the
+// same bytes (a null value is written as the empty text it reads back as).
 #include <cstdlib>
 #include <cstring>
 
-#include "FuzzSupport.h"
+#include "../tests/dom/MemoryStream.h"
 #include "kvor/dom/KeyValueTable.h"
 
 namespace {
 
-// Reads from a block of memory; writes append to a growing buffer.
-class MemoryStream : public IByteStream {
-public:
-    MemoryStream(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
-    virtual ~MemoryStream() = default;
-
-    uint32_t Read(void* buffer, uint32_t bytes) override
-    {
-        const size_t taken = bytes < m_size - m_position ? bytes : m_size - m_position;
-        if (taken > 0) {
-            std::memcpy(buffer, m_data + m_position, taken);
-        }
-        m_position += taken;
-        return static_cast<uint32_t>(taken);
-    }
-    uint32_t Write(const void* buffer, uint32_t bytes) override
-    {
-        const uint8_t* data = static_cast<const uint8_t*>(buffer);
-        m_written.insert(m_written.end(), data, data + bytes);
-        return bytes;
-    }
-    const std::vector<uint8_t>& Written() const { return m_written; }
-
-private:
-    const uint8_t* m_data;
-    size_t m_size;
-    size_t m_position = 0;
-    std::vector<uint8_t> m_written;
-};
-
-struct Entry {
-    kvorfuzz::WString key;
-    kvorfuzz::WString value;
-    uint32_t data;
-    bool operator==(const Entry& other) const
-    {
-        return key == other.key && value == other.value && data == other.data;
-    }
-};
-
-// A null value saves as an empty text, so it is compared as one.
-std::vector<Entry> EntriesOf(CKeyValueTable& table)
+std::vector<unsigned char> Saved(CKeyValueTable& table)
 {
-    std::vector<Entry> entries;
-    for (int32_t index = 0; index < table.GetCount(); ++index) {
-        const WCHAR* key = nullptr;
-        const WCHAR* value = nullptr;
-        uint32_t data = 0;
-        if (table.GetAt(index, &key, &value, &data) != 1 || key == nullptr) {
-            std::abort();
-        }
-        entries.push_back(Entry{key, value != nullptr ? value : KVOR_TEXT(""), data});
-    }
-    return entries;
+    kvortest::MemoryStream stream;
+    table.SaveTo(&stream);
+    return stream.bytes;
 }
 
 } // namespace
@@ -76,18 +28,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (count > kLargestCount) {
         return 0;
     }
-    MemoryStream input(data, size);
+    kvortest::MemoryStream input(std::vector<unsigned char>(data, data + size));
     CKeyValueTable first;
     first.LoadFrom(&input);
-    const std::vector<Entry> loaded = EntriesOf(first);
+    const std::vector<unsigned char> saved = Saved(first);
 
-    MemoryStream output(nullptr, 0);
-    first.SaveTo(&output);
-    MemoryStream replay(output.Written().data(), output.Written().size());
+    kvortest::MemoryStream replay(saved);
     CKeyValueTable second;
     second.Add(KVOR_TEXT("stale"), KVOR_TEXT("entry"), 7); // LoadFrom starts from an empty table
     second.LoadFrom(&replay);
-    if (EntriesOf(second) != loaded) {
+    if (Saved(second) != saved) {
         std::abort();
     }
     return 0;

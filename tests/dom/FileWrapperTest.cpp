@@ -40,10 +40,7 @@ TEST(FileWrapper, LinesAreUtf16WithCrLfAndNoTerminator)
         EXPECT_EQ(file.WriteLine(nullptr), 4u);
         EXPECT_EQ(file.WriteLine(KVOR_TEXT("\u20AC")), 6u);
     } // the destructor closes the file
-    const std::vector<unsigned char> expected = {0x61, 0x00, 0x62, 0x00, 0x63, 0x00, 0x0D, 0x00, 0x0A, 0x00, 0x0D,
-                                                 0x00, 0x0A, 0x00, 0x0D, 0x00, 0x0A, 0x00, 0xAC, 0x20, 0x0D, 0x00,
-                                                 0x0A, 0x00};
-    EXPECT_EQ(ReadBytes(dir.File("lines")), expected);
+    EXPECT_EQ(ReadBytes(dir.File("lines")), Utf16Bytes("abc\r\n\r\n\r\n\xE2\x82\xAC\r\n"));
 }
 
 TEST(FileWrapper, ReadsTheWholeFileThenZero)

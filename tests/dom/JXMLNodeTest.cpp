@@ -109,16 +109,6 @@ TEST(JXMLNode, ChildCursorIsSharedByEveryWalk)
     EXPECT_EQ(walk, "0 1 2 3 -3 1 2 1 3 -3 -3 -3 ");
 }
 
-TEST(JXMLNode, FindOrAddChildAddsOnlyWhatItDoesNotFind)
-{
-    CJXMLNode root(T("root"));
-    IXmlNode *first = nullptr, *second = nullptr;
-    ASSERT_EQ(root.FindOrAddChild(T("new"), &first), 1u);
-    ASSERT_EQ(root.FindOrAddChild(T("new"), &second), 1u);
-    EXPECT_EQ(first, second);
-    EXPECT_EQ(Children(root), "new;");
-}
-
 TEST(JXMLNode, RemoveChildUnlinksWithoutDestroying)
 {
     CJXMLNode root(T("root"));

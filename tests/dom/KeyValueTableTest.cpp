@@ -1,6 +1,8 @@
 // The attribute table: exact keys, its stream format, its lock and a refused
 // copy of a replacement value. (Moves between tables are swept with whole operations.)
 #include <atomic>
+#include <cstdio>
+#include <memory>
 #include <set>
 #include <sstream>
 #include <thread>
@@ -67,10 +69,6 @@ TEST(KeyValueStream, SaveToWritesCountThenKeyValueAndDataPerEntryAndLoadFromRead
 {
     CKeyValueTable table;
     table.Add(T("a"), T("bc"), 0);
-    MemoryStream one;
-    table.SaveTo(&one);
-    EXPECT_EQ(one.bytes, (Bytes{0x01, 0x00, 0x00, 0x00, 0x01, 0x00, 0x00, 0x00, 0x61, 0x00, 0x00, 0x00, 0x02,
-                                0x00, 0x00, 0x00, 0x62, 0x00, 0x63, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00}));
     table.Add(T("k"), nullptr, 0x01020304);
     table.Add(T("e"), T(""), 0);
     MemoryStream three;
@@ -162,24 +160,64 @@ TEST(KeyValueTableConcurrency, SetAndRemoveFromFourThreadsLoseNothing)
     EXPECT_TRUE(seen == expected) << seen.size() << " entries, " << expected.size() << " expected";
 }
 
-// The growth of a table under refused allocations is swept with whole operations.
-TEST(KeyValueTableAllocation, SetKeepsTheOldValueWhenItsCopyIsRefused)
-{
-    const long before = LiveBlocks();
+// Two tables filled with "k<i>=v/<i>" entries: the one operated on and a source.
+struct Tables {
+    CKeyValueTable target, source;
+    Tables(int targetCount, int sourceCount)
     {
-        CKeyValueTable table;
-        table.Add(T("k"), T("old"), 1);
-        int32_t result = -1;
-        const long allocations = SweepAllocationFailures(
-            [&] { result = table.Set(T("k"), T("new"), 2); },
-            [&](long nth) {
-                EXPECT_EQ(result, 1) << nth;
-                EXPECT_EQ(Entries(table), nth == 1 ? "k=old/2" : "k=new/2") << nth;
-                table.Set(T("k"), T("old"), 1);
-            });
-        EXPECT_EQ(allocations, 1);
+        for (int i = 0; i < targetCount + sourceCount; ++i) {
+            (i < targetCount ? target : source).Add(W("k" + std::to_string(i)).c_str(), T("v"), uint32_t(i));
+        }
     }
-    EXPECT_EQ(LiveBlocks(), before);
+};
+
+// A table's count and last entry, as "count:key=value/data".
+std::string Tail(CKeyValueTable& table)
+{
+    const WCHAR *key = nullptr, *value = nullptr;
+    uint32_t data = 0;
+    table.GetAt(table.GetCount() - 1, &key, &value, &data);
+    return std::to_string(table.GetCount()) + ":" + U8(key) + "=" + U8(value) + "/" + std::to_string(data);
+}
+
+// Each operation with its 1st, 2nd, ... allocation refused until it runs
+// clean; per run the result, the target's tail and the source's count. No
+// run may leak once the tables are gone.
+TEST(KeyValueTableAllocation, RefusalsKeepEveryEntry)
+{
+    const struct { const char* name; int targetCount, sourceCount; int (*call)(Tables&); std::vector<std::string> runs; } cases[] = {
+        {"set of a present key keeps the old value when its copy is refused", 1, 0,
+         [](Tables& t) { return t.target.Set(T("k0"), T("new"), 2); }, {"1 1:k0=v/2 0", "1 1:k0=new/2 0"}},
+        // Growth refused; key copy refused; value copy refused, stored null; clean.
+        {"add past capacity", CKeyValueTable::kInitialCapacity, 0,
+         [](Tables& t) { return t.target.Add(T("new"), T("v"), 1); },
+         {"0 64:k63=v/63 0", "64 64:k63=v/63 0", "65 65:new=(null)/1 0", "65 65:new=v/1 0"}},
+        {"take all that must grow moves everything or nothing", 60, 10,
+         [](Tables& t) { return t.target.TakeAll(&t.source); }, {"0 60:k59=v/59 10", "10 70:k69=v/69 0"}},
+    };
+    for (const auto& c : cases) {
+        std::vector<std::string> runs;
+        std::unique_ptr<Tables> tables;
+        long live = 0;
+        const auto reset = [&] {
+            live = LiveBlocks();
+            tables.reset(new Tables(c.targetCount, c.sourceCount));
+        };
+        reset();
+        int result = 0;
+        SweepAllocationFailures([&] { result = c.call(*tables); },
+                                [&](long nth) {
+                                    // Kept off the heap until the balance is checked.
+                                    char run[64];
+                                    std::snprintf(run, sizeof(run), "%d %s %d", result, Tail(tables->target).c_str(),
+                                                  tables->source.GetCount());
+                                    tables.reset();
+                                    EXPECT_EQ(LiveBlocks(), live) << c.name << ", allocation " << nth << ": leaked";
+                                    runs.push_back(run);
+                                    reset();
+                                });
+        EXPECT_EQ(runs, c.runs) << c.name;
+    }
 }
 
 } // namespace

@@ -1,5 +1,6 @@
 // The XML writer: the bytes of a saved document and the shape of each line.
 #include <sstream>
+#include <vector>
 
 #include "DomTestSupport.h"
 
@@ -10,27 +11,15 @@ namespace {
 #define T(s) KVOR_TEXT(s)
 typedef std::vector<std::string> Lines;
 
-// Saves node and gives back the file's lines after the byte-order mark, without their CR LF.
-Lines Save(IXmlNode& node, size_t* size = nullptr)
+// Saves node and gives back the file's lines after the byte-order mark, and its bytes.
+Lines Save(IXmlNode& node, std::vector<unsigned char>* bytes = nullptr)
 {
     TempDir dir;
     EXPECT_EQ(node.SaveToFile(W(dir.File("out.xml")).c_str()), 1u);
-    const std::vector<unsigned char> bytes = ReadBytes(dir.File("out.xml"));
-    if (size != nullptr) {
-        *size = bytes.size();
+    if (bytes != nullptr) {
+        *bytes = ReadBytes(dir.File("out.xml"));
     }
-    WString text;
-    for (size_t i = 0; i + 1 < bytes.size(); i += 2) {
-        text.push_back(static_cast<WCHAR>(bytes[i] | (bytes[i + 1] << 8)));
-    }
-    EXPECT_EQ(text.substr(0, 1), WString(1, 0xFEFF));
-    Lines lines;
-    size_t start = 1;
-    for (size_t end; (end = text.find(T("\r\n"), start)) != WString::npos; start = end + 2) {
-        lines.push_back(U8(text.substr(start, end - start)));
-    }
-    EXPECT_EQ(start, text.size()) << "every line ends in CR LF";
-    return lines;
+    return TextLines(Utf16FileText(dir.File("out.xml")));
 }
 
 TEST(XmlWriter, WorkedExampleHasItsSevenLinesIn222Bytes)
@@ -42,10 +31,12 @@ TEST(XmlWriter, WorkedExampleHasItsSevenLinesIn222Bytes)
     item->SetAttrString(T("id"), T("1"));
     config.FindOrAddChild(T("note"), &note);
     kvortest::SetContent(note, "hi");
-    size_t size = 0;
-    EXPECT_EQ(Save(config, &size), (Lines{"<?xml version=\"1.0\"?>", "<config version=\"2\">", "    <item id=\"1\" />",
+    std::vector<unsigned char> bytes;
+    EXPECT_EQ(Save(config, &bytes), (Lines{"<?xml version=\"1.0\"?>", "<config version=\"2\">", "    <item id=\"1\" />",
                                           "    <note>", "    hi", "    </note>", "</config>"}));
-    EXPECT_EQ(size, 222u);
+    // The byte-order mark, then 96 characters and seven CR LF: 2 + 2 * (96 + 7 * 2) bytes.
+    ASSERT_EQ(bytes.size(), 222u);
+    EXPECT_EQ(bytes[0] << 8 | bytes[1], 0xFFFE);
 }
 
 // attributes: "key=value" separated by spaces, a key alone for an attribute stored without a value.

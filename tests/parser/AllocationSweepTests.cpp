@@ -1,13 +1,11 @@
 // Operations with their 1st, 2nd, ... n-th allocation refused in turn,
 // until one runs without a refusal: loading, saving, reading through the
-// parser object, reloading, adding a child and growing a table. Each refused
-// run must end in an outcome the operation allows for a missing block, with
-// nothing leaked.
+// parser object, reloading and adding a child. Each refused run must end in
+// an outcome the operation allows for a missing block, with nothing leaked.
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <functional>
-#include <memory>
 #include <string>
 #include <vector>
 
@@ -15,7 +13,6 @@
 
 #include "FailingAllocator.h"
 #include "kvor/dom/JXMLNode.h"
-#include "kvor/dom/KeyValueTable.h"
 #include "TestText.h"
 #include "TreeSnapshot.h"
 #include "kvor/parser/XMLParser.h"
@@ -95,6 +92,23 @@ NodeSnapshot SnapshotOf(IXmlNode* root)
     return Snapshot(*dynamic_cast<CJXMLNode*>(root));
 }
 
+// Sweeps operation; once check(nth) has judged a run and released what it
+// got, the blocks must be as before the run unless the operation keeps some.
+long SweepBalanced(const std::function<void()>& operation, const std::function<void(long)>& check,
+                   bool keepsNothing = true)
+{
+    long live = 0;
+    return SweepAllocationFailures(
+        [&] {
+            live = LiveBlocks();
+            operation();
+        },
+        [&](long nth) {
+            check(nth);
+            EXPECT_TRUE(!keepsNothing || live == LiveBlocks()) << "allocation " << nth << " refused: blocks leaked";
+        });
+}
+
 class LoadSweep : public ::testing::TestWithParam<Document> {};
 
 TEST_P(LoadSweep, EveryRefusalFailsTheLoadOrCostsOneAttributeAndNothingLeaks)
@@ -110,12 +124,10 @@ TEST_P(LoadSweep, EveryRefusalFailsTheLoadOrCostsOneAttributeAndNothingLeaks)
 
     IXmlNode* const sentinel = reinterpret_cast<IXmlNode*>(&dir); // a failed load must leave it
     uint32_t result = 0;
-    long live = 0;
     int failedLoads = 0;
     Losses seen = {};
-    const long allocations = SweepAllocationFailures(
+    const long allocations = SweepBalanced(
         [&] {
-            live = LiveBlocks();
             root = sentinel;
             result = CJXMLNode::CreateRootNodeFromFile(path.c_str(), &root);
         },
@@ -124,18 +136,17 @@ TEST_P(LoadSweep, EveryRefusalFailsTheLoadOrCostsOneAttributeAndNothingLeaks)
                 EXPECT_NE(0, nth) << "the clean load failed";
                 EXPECT_EQ(sentinel, root) << nth << ": a failed load handed out a tree";
                 ++failedLoads;
-            } else {
-                Losses losses = {};
-                CompareTrees(expected, SnapshotOf(root), "allocation " + std::to_string(nth) + " refused", losses);
-                EXPECT_LE(losses[0] + losses[1] + losses[2] + losses[3], nth == 0 ? 0 : 1) << nth;
-                for (int kind = 0; kind < kLossKinds; ++kind) {
-                    seen[kind] += losses[kind];
-                }
-                delete root;
+                return;
             }
-            EXPECT_EQ(live, LiveBlocks()) << "allocation " << nth << " refused: blocks leaked";
+            Losses losses = {};
+            CompareTrees(expected, SnapshotOf(root), "allocation " + std::to_string(nth) + " refused", losses);
+            EXPECT_LE(losses[0] + losses[1] + losses[2] + losses[3], nth == 0 ? 0 : 1) << nth;
+            for (int kind = 0; kind < kLossKinds; ++kind) {
+                seen[kind] += losses[kind];
+            }
+            delete root;
         });
-    ASSERT_GT(allocations, 0);
+    EXPECT_GT(allocations, 0);
     // Each kind of loss comes from a different block; a sweep that never
     // met one of them did not reach every allocation of the load.
     EXPECT_GT(failedLoads, 0);
@@ -152,24 +163,6 @@ INSTANTIATE_TEST_SUITE_P(
                                false},
                       Document{"TableGrowsWhileLoading", ManyAttributes(), false}),
     [](const ::testing::TestParamInfo<Document>& info) { return std::string(info.param.name); });
-
-// The lines of a saved ASCII document after its byte-order mark; none when
-// the file is missing or has no mark.
-std::vector<std::string> SavedLines(const std::string& path)
-{
-    std::vector<std::string> lines;
-    const std::vector<unsigned char> bytes = FileExists(path) ? ReadBytes(path) : std::vector<unsigned char>();
-    std::string line;
-    for (size_t i = 2; bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE && i + 1 < bytes.size(); i += 2) {
-        line.push_back(static_cast<char>(bytes[i]));
-        if (line.size() >= 2 && line.compare(line.size() - 2, 2, "\r\n") == 0) {
-            lines.push_back(line.substr(0, line.size() - 2));
-            line.clear();
-        }
-    }
-    EXPECT_TRUE(line.empty()) << path << " ends inside a line";
-    return lines;
-}
 
 // got is clean less one line, or less one element's lines from its start
 // tag down to its own end tag.
@@ -204,30 +197,25 @@ TEST(SaveSweep, EveryRefusalLosesAtMostOneElementOrLineAndLeavesTheTree)
     ASSERT_EQ(1u, CJXMLNode::CreateRootNodeFromFile(W(dir.File("source.xml")).c_str(), &root));
     const NodeSnapshot tree = SnapshotOf(root);
     ASSERT_EQ(1u, root->SaveToFile(targetPath.c_str()));
-    const std::vector<std::string> clean = SavedLines(target);
+    const std::vector<std::string> clean = TextLines(Utf16FileText(target));
     ASSERT_EQ(12u, clean.size());
 
     uint32_t result = 0;
-    long live = 0;
     int shortFiles = 0, refusedFiles = 0;
-    const long allocations = SweepAllocationFailures(
+    const long allocations = SweepBalanced(
         [&] {
             std::remove(target.c_str());
-            live = LiveBlocks();
             result = root->SaveToFile(targetPath.c_str());
         },
         [&](long nth) {
-            {
-                const std::vector<std::string> lines = SavedLines(target);
-                EXPECT_TRUE(nth != 0 || (result == 1 && lines == clean)) << "the clean save";
-                EXPECT_TRUE(result == 1 || lines.empty()) << nth << ": the file was not created, yet holds lines";
-                EXPECT_TRUE(result == 0 || lines == clean || LacksOneElementOrLine(clean, lines))
-                    << nth << ": " << lines.size() << " lines";
-                EXPECT_TRUE(SnapshotOf(root) == tree) << nth << ": saving changed the tree";
-                refusedFiles += result == 0 ? 1 : 0;
-                shortFiles += result == 1 && lines != clean ? 1 : 0;
-            }
-            EXPECT_EQ(live, LiveBlocks()) << "allocation " << nth << " refused: blocks leaked";
+            const std::vector<std::string> lines = TextLines(Utf16FileText(target));
+            EXPECT_TRUE(nth != 0 || (result == 1 && lines == clean)) << "the clean save";
+            EXPECT_TRUE(result == 1 || lines.empty()) << nth << ": the file was not created, yet holds lines";
+            EXPECT_TRUE(result == 0 || lines == clean || LacksOneElementOrLine(clean, lines))
+                << nth << ": " << lines.size() << " lines";
+            EXPECT_TRUE(SnapshotOf(root) == tree) << nth << ": saving changed the tree";
+            refusedFiles += result == 0 ? 1 : 0;
+            shortFiles += result == 1 && lines != clean ? 1 : 0;
         });
     // Every line buffer and every line's copy was refused once; opening the
     // file too where the system allocates its file objects in the process.
@@ -246,22 +234,6 @@ protected:
         ASSERT_EQ(KVOR_OK, m_parser.FindNode(KVOR_TEXT("config"), &m_config, nullptr, nullptr, nullptr));
     }
 
-    // Runs query with each allocation refused in turn; a query that keeps
-    // nothing must end with the blocks it began with.
-    void Sweep(const std::function<void()>& query, const std::function<void(long)>& check, bool keepsNothing = true)
-    {
-        long live = 0;
-        SweepAllocationFailures(
-            [&] {
-                live = LiveBlocks();
-                query();
-            },
-            [&](long nth) {
-                check(nth);
-                EXPECT_TRUE(!keepsNothing || live == LiveBlocks()) << "allocation " << nth << " refused: blocks leaked";
-            });
-    }
-
     TempDir m_dir;
     CKvorXMLParser m_parser;
     IXmlNode* m_window = nullptr;
@@ -274,7 +246,7 @@ TEST_F(QuerySweep, RectangleReadsWhollyOrFailsOnlyForItsWorkBuffer)
     XmlRect rect = {9, 9, 9, 9};
     uint32_t result = 0;
     int refused = 0;
-    Sweep(
+    SweepBalanced(
         [&] {
             rect = {9, 9, 9, 9};
             result = m_parser.GetNodeAttr(KVOR_TEXT("rect"), m_window, &rect);
@@ -296,21 +268,17 @@ TEST_F(QuerySweep, ChildListLacksExactlyTheChildWhoseLinkWasRefused)
 {
     CXmlNodeList list;
     uint32_t result = 0;
-    Sweep(
-        [&] {
-            list.RemoveAll();
-            result = m_parser.GetAllChildNodes(m_config, &list);
-        },
-        [&](long nth) {
-            std::vector<std::string> names;
-            for (XmlNodeListItem* item = list.head; item != nullptr; item = item->next) {
-                names.push_back(U8(item->node->GetName()));
-            }
-            list.RemoveAll();
-            EXPECT_EQ(KVOR_OK, result) << nth;
-            const std::vector<std::vector<std::string>> expected = {{"window", "note"}, {"note"}, {"window"}};
-            EXPECT_EQ(expected[nth < 2 ? nth : 2], names) << nth;
-        });
+    SweepBalanced([&] { result = m_parser.GetAllChildNodes(m_config, &list); },
+                  [&](long nth) {
+                      std::vector<std::string> names;
+                      for (XmlNodeListItem* item = list.head; item != nullptr; item = item->next) {
+                          names.push_back(U8(item->node->GetName()));
+                      }
+                      list.RemoveAll();
+                      EXPECT_EQ(KVOR_OK, result) << nth;
+                      const std::vector<std::vector<std::string>> expected = {{"window", "note"}, {"note"}, {"window"}};
+                      EXPECT_EQ(expected[nth < 2 ? nth : 2], names) << nth;
+                  });
 }
 
 TEST_F(QuerySweep, FailedReloadLeavesNoTreeBehind)
@@ -319,26 +287,19 @@ TEST_F(QuerySweep, FailedReloadLeavesNoTreeBehind)
     const long live = LiveBlocks();
     uint32_t result = 0;
     int failed = 0;
-    Sweep([&] { result = m_parser.LoadXmlFile(path.c_str()); },
-          [&](long nth) {
-              IXmlNode* found = nullptr;
-              const uint32_t search = m_parser.FindNode(KVOR_TEXT("config"), &found, nullptr, nullptr, nullptr);
-              EXPECT_TRUE(result == KVOR_OK || result == KVOR_NOT_FOUND) << nth;
-              EXPECT_EQ(result, search) << nth << ": the tree answers as the load did";
-              failed += result == KVOR_OK ? 0 : 1;
-          },
-          false);
+    SweepBalanced([&] { result = m_parser.LoadXmlFile(path.c_str()); },
+                  [&](long nth) {
+                      IXmlNode* found = nullptr;
+                      const uint32_t search = m_parser.FindNode(KVOR_TEXT("config"), &found, nullptr, nullptr, nullptr);
+                      EXPECT_TRUE(result == KVOR_OK || result == KVOR_NOT_FOUND) << nth;
+                      EXPECT_EQ(result, search) << nth << ": the tree answers as the load did";
+                      failed += result == KVOR_OK ? 0 : 1;
+                  },
+                  false);
     // A load replaces the tree, so blocks balance only over the whole
     // sweep, which ends with a complete load.
     EXPECT_EQ(live, LiveBlocks());
     EXPECT_GT(failed, 0);
-}
-
-void Fill(CKeyValueTable& table, int first, int count)
-{
-    for (int index = first; index < first + count; ++index) {
-        table.Add(W("k" + std::to_string(index)).c_str(), KVOR_TEXT("v"), static_cast<uint32_t>(index));
-    }
 }
 
 // Only the node and its link are needed: a node whose attribute table got
@@ -351,12 +312,10 @@ TEST(ModelSweep, FindOrAddChildAddsOneChildOrNothing)
     IXmlNode* const sentinel = &parent; // a refusal must leave it
     IXmlNode* out = nullptr;
     uint32_t result = 0;
-    long live = 0;
     int refused = 0;
     int withoutTable = 0;
-    SweepAllocationFailures(
+    SweepBalanced(
         [&] {
-            live = LiveBlocks();
             out = sentinel;
             result = parent.FindOrAddChild(KVOR_TEXT("c"), &out);
         },
@@ -366,80 +325,19 @@ TEST(ModelSweep, FindOrAddChildAddsOneChildOrNothing)
                 EXPECT_EQ(sentinel, out) << nth;
                 EXPECT_TRUE(Snapshot(parent) == before) << nth;
                 ++refused;
-            } else {
-                ASSERT_EQ(1u, result) << nth;
-                EXPECT_EQ(2u, Snapshot(parent).children.size()) << nth;
-                const bool stored = Snapshot(NodeAccess::Of(out)).attributeStorage;
-                withoutTable += stored ? 0 : 1;
-                out->SetAttrString(KVOR_TEXT("k"), KVOR_TEXT("v"));
-                EXPECT_EQ(stored ? "v" : "", U8(out->GetAttrString(KVOR_TEXT("k"), KVOR_TEXT("")))) << nth;
-                ASSERT_EQ(1u, parent.RemoveChild(out));
-                delete out;
+                return;
             }
-            EXPECT_EQ(live, LiveBlocks()) << nth << ": blocks leaked";
+            ASSERT_EQ(1u, result) << nth;
+            EXPECT_EQ(2u, Snapshot(parent).children.size()) << nth;
+            const bool stored = Snapshot(NodeAccess::Of(out)).attributeStorage;
+            withoutTable += stored ? 0 : 1;
+            out->SetAttrString(KVOR_TEXT("k"), KVOR_TEXT("v"));
+            EXPECT_EQ(stored ? "v" : "", U8(out->GetAttrString(KVOR_TEXT("k"), KVOR_TEXT("")))) << nth;
+            ASSERT_EQ(1u, parent.RemoveChild(out));
+            delete out;
         });
     EXPECT_EQ(2, refused); // the node, its link
     EXPECT_EQ(1, withoutTable);
-}
-
-TEST(TableSweep, AddPastCapacityKeepsEveryEntryWhateverIsRefused)
-{
-    const int full = CKeyValueTable::kInitialCapacity;
-    std::unique_ptr<CKeyValueTable> table;
-    const auto reset = [&] {
-        table = std::make_unique<CKeyValueTable>();
-        Fill(*table, 0, full);
-    };
-    reset();
-    int32_t result = 0;
-    long live = 0;
-    std::vector<std::string> outcomes;
-    SweepAllocationFailures(
-        [&] {
-            live = LiveBlocks();
-            result = table->Add(KVOR_TEXT("new"), KVOR_TEXT("v"), 1);
-        },
-        [&](long nth) {
-            EXPECT_TRUE(result == full + 1 || live == LiveBlocks()) << nth << ": blocks leaked";
-            const WCHAR* old = nullptr;
-            const WCHAR* key = nullptr;
-            const WCHAR* value = nullptr;
-            table->GetAt(full - 1, &old, nullptr, nullptr);
-            table->GetAt(full, &key, &value, nullptr);
-            EXPECT_EQ("k" + std::to_string(full - 1), U8(old)) << nth;
-            outcomes.push_back(std::to_string(result) + " " + U8(key) + "=" + U8(value));
-            reset();
-        });
-    // Growth refused; key copy refused; value copy refused, stored null; clean.
-    EXPECT_EQ((std::vector<std::string>{"0 (null)=(null)", "64 (null)=(null)", "65 new=(null)", "65 new=v"}), outcomes);
-}
-
-TEST(TableSweep, TakeAllThatMustGrowMovesEverythingOrNothing)
-{
-    std::unique_ptr<CKeyValueTable> target;
-    std::unique_ptr<CKeyValueTable> source;
-    const auto reset = [&] {
-        target = std::make_unique<CKeyValueTable>();
-        source = std::make_unique<CKeyValueTable>();
-        Fill(*target, 0, 60);
-        Fill(*source, 60, 10);
-    };
-    reset();
-    int32_t moved = 0;
-    int refused = 0;
-    SweepAllocationFailures([&] { moved = target->TakeAll(source.get()); },
-                            [&](long nth) {
-                                const bool all = moved == 10;
-                                const WCHAR* last = nullptr;
-                                target->GetAt(target->GetCount() - 1, &last, nullptr, nullptr);
-                                EXPECT_TRUE(all || moved == 0) << nth << ": moved " << moved;
-                                EXPECT_EQ(all ? 70 : 60, target->GetCount()) << nth;
-                                EXPECT_EQ(all ? 0 : 10, source->GetCount()) << nth << ": a refusal keeps the source";
-                                EXPECT_EQ(all ? "k69" : "k59", U8(last)) << nth;
-                                refused += all ? 0 : 1;
-                                reset();
-                            });
-    EXPECT_EQ(1, refused);
 }
 
 } // namespace

@@ -80,16 +80,4 @@ TEST_F(TestLogger, AttachRegistersTheParserZoneOnce)
     EXPECT_NE(std::string::npos, m_capture.Lines()[0].find("][12][kvorXMLParser]DebLog SourcID 12 already registered"));
 }
 
-TEST(LibraryEntryWithoutLogger, AttachStillSucceeds)
-{
-    DebLogger* previous = kvor::testing::ReplaceLogger(nullptr);
-    DebugCapture capture;
-    EXPECT_EQ(TRUE, KvorLibraryMain(nullptr, KVOR_PROCESS_ATTACH, nullptr));
-    kvor::testing::ReplaceLogger(previous);
-    const std::vector<std::string> lines = capture.Lines();
-    ASSERT_EQ(1u, lines.size());
-    EXPECT_NE(std::string::npos, lines[0].find("[kvorXMLParser.cpp#")) << lines[0];
-    EXPECT_NE(std::string::npos, lines[0].find("][12][kvorXMLParser]Initialize DebLog Failed ! ")) << lines[0];
-}
-
 } // namespace
