@@ -7,10 +7,8 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <unistd.h>
-#include <vector>
 
 #include "kvorXMLParser.h"
 
@@ -18,40 +16,27 @@ namespace kvorfuzz {
 
 typedef std::basic_string<WCHAR> WString;
 
-inline std::string& ScratchPath()
-{
-    static std::string path;
-    return path;
-}
-
-// The folder holds only the files named by ScratchFile.
-inline void RemoveScratchFolder()
-{
-    const std::string& folder = ScratchPath();
-    for (const char* name : {"document.xml", "saved.xml"}) {
-        std::remove((folder + "/" + name).c_str());
-    }
-    rmdir(folder.c_str());
-}
-
 // One folder per process (libFuzzer's -jobs runs several), in memory when
 // the machine has /dev/shm so that the many small files never reach a disk.
-// It goes when the process ends normally; a crashing run leaves it behind.
+// It goes with the files named by ScratchFile when the process ends
+// normally; a crashing run leaves it behind.
 inline const std::string& ScratchFolder()
 {
-    static const std::string folder = [] {
-        const char* base = access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp";
-        std::string pattern = std::string(base) + "/kvorfuzz-XXXXXX";
-        std::vector<char> buffer(pattern.begin(), pattern.end());
-        buffer.push_back('\0');
-        if (mkdtemp(buffer.data()) == nullptr) {
+    static std::string folder;
+    if (folder.empty()) {
+        std::string pattern = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/kvorfuzz-XXXXXX";
+        if (mkdtemp(&pattern[0]) == nullptr) {
             std::perror("mkdtemp");
             std::abort();
         }
-        ScratchPath() = buffer.data();
-        std::atexit(RemoveScratchFolder);
-        return ScratchPath();
-    }();
+        folder = pattern;
+        std::atexit([] {
+            for (const char* name : {"document.xml", "saved.xml"}) {
+                std::remove((folder + "/" + name).c_str());
+            }
+            rmdir(folder.c_str());
+        });
+    }
     return folder;
 }
 
@@ -69,15 +54,10 @@ inline std::string ScratchFile(const char* name)
 inline void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size)
 {
     FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr) {
+    if (file == nullptr || (size > 0 && std::fwrite(data, 1, size, file) != size) || std::fclose(file) != 0) {
         std::perror(path.c_str());
         std::abort();
     }
-    if (size > 0 && std::fwrite(data, 1, size, file) != size) {
-        std::perror(path.c_str());
-        std::abort();
-    }
-    std::fclose(file);
 }
 
 // Little-endian pairs of bytes as characters, with a terminator; an odd

@@ -27,10 +27,10 @@ typedef std::array<int, kLossKinds> Losses;
 
 void CompareTrees(const NodeSnapshot& want, const NodeSnapshot& got, const std::string& where, Losses& losses)
 {
-    const std::string here = where + "/" + SnapshotAscii(want.name);
-    ASSERT_EQ(SnapshotAscii(want.name), SnapshotAscii(got.name)) << where;
+    const std::string here = where + "/" + U8(want.name);
+    ASSERT_EQ(U8(want.name), U8(got.name)) << where;
     EXPECT_EQ(want.hasContent, got.hasContent) << here;
-    EXPECT_EQ(SnapshotAscii(want.content), SnapshotAscii(got.content)) << here;
+    EXPECT_EQ(U8(want.content), U8(got.content)) << here;
     if (!got.attributeStorage) {
         EXPECT_TRUE(got.attributes.empty()) << here;
         losses[kNoTable] += want.attributes.empty() ? 0 : 1;
@@ -49,7 +49,7 @@ void CompareTrees(const NodeSnapshot& want, const NodeSnapshot& got, const std::
             if (!have.hasValue || have.value.empty()) {
                 ++losses[have.hasValue ? kEmptyValue : kNullValue];
             } else {
-                ADD_FAILURE() << here << ": " << SnapshotAscii(attribute.key) << " reads " << SnapshotAscii(have.value);
+                ADD_FAILURE() << here << ": " << U8(attribute.key) << " reads " << U8(have.value);
             }
         }
         EXPECT_EQ(next, got.attributes.size()) << here << ": attributes the document does not hold";
@@ -187,14 +187,28 @@ bool LacksOneElementOrLine(const std::vector<std::string>& clean, const std::vec
     return false;
 }
 
-TEST(SaveSweep, EveryRefusalLosesAtMostOneElementOrLineAndLeavesTheTree)
+// A device's document loaded through the parser object.
+class UiSweep : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        WriteText(m_dir.File("ui.xml"), kDeviceUi);
+        ASSERT_EQ(KVOR_OK, m_parser.LoadXmlFile(W(m_dir.File("ui.xml")).c_str()));
+        ASSERT_EQ(KVOR_OK, m_parser.FindNode(KVOR_TEXT("window"), &m_window, nullptr, nullptr, nullptr));
+        ASSERT_EQ(KVOR_OK, m_parser.FindNode(KVOR_TEXT("config"), &m_config, nullptr, nullptr, nullptr));
+    }
+
+    TempDir m_dir;
+    CKvorXMLParser m_parser;
+    IXmlNode* m_window = nullptr;
+    IXmlNode* m_config = nullptr;
+};
+
+TEST_F(UiSweep, SaveLosesAtMostOneElementOrLineAndLeavesTheTree)
 {
-    TempDir dir;
-    const std::string target = dir.File("saved.xml");
-    WriteText(dir.File("source.xml"), kDeviceUi);
+    const std::string target = m_dir.File("saved.xml");
     const WString targetPath = W(target);
-    IXmlNode* root = nullptr;
-    ASSERT_EQ(1u, CJXMLNode::CreateRootNodeFromFile(W(dir.File("source.xml")).c_str(), &root));
+    IXmlNode* const root = m_config;
     const NodeSnapshot tree = SnapshotOf(root);
     ASSERT_EQ(1u, root->SaveToFile(targetPath.c_str()));
     const std::vector<std::string> clean = TextLines(Utf16FileText(target));
@@ -221,26 +235,9 @@ TEST(SaveSweep, EveryRefusalLosesAtMostOneElementOrLineAndLeavesTheTree)
     // file too where the system allocates its file objects in the process.
     EXPECT_GT(shortFiles, static_cast<int>(clean.size()));
     EXPECT_EQ(allocations, shortFiles + refusedFiles);
-    delete root;
 }
 
-class QuerySweep : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        WriteText(m_dir.File("ui.xml"), kDeviceUi);
-        ASSERT_EQ(KVOR_OK, m_parser.LoadXmlFile(W(m_dir.File("ui.xml")).c_str()));
-        ASSERT_EQ(KVOR_OK, m_parser.FindNode(KVOR_TEXT("window"), &m_window, nullptr, nullptr, nullptr));
-        ASSERT_EQ(KVOR_OK, m_parser.FindNode(KVOR_TEXT("config"), &m_config, nullptr, nullptr, nullptr));
-    }
-
-    TempDir m_dir;
-    CKvorXMLParser m_parser;
-    IXmlNode* m_window = nullptr;
-    IXmlNode* m_config = nullptr;
-};
-
-TEST_F(QuerySweep, RectangleReadsWhollyOrFailsOnlyForItsWorkBuffer)
+TEST_F(UiSweep, RectangleReadsWhollyOrFailsOnlyForItsWorkBuffer)
 {
     const std::vector<int32_t> whole = {0, 0, 240, 320}, zero = {0, 0, 0, 0}, untouched = {9, 9, 9, 9};
     XmlRect rect = {9, 9, 9, 9};
@@ -264,7 +261,7 @@ TEST_F(QuerySweep, RectangleReadsWhollyOrFailsOnlyForItsWorkBuffer)
     EXPECT_EQ(1, refused);
 }
 
-TEST_F(QuerySweep, ChildListLacksExactlyTheChildWhoseLinkWasRefused)
+TEST_F(UiSweep, ChildListLacksExactlyTheChildWhoseLinkWasRefused)
 {
     CXmlNodeList list;
     uint32_t result = 0;
@@ -281,7 +278,7 @@ TEST_F(QuerySweep, ChildListLacksExactlyTheChildWhoseLinkWasRefused)
                   });
 }
 
-TEST_F(QuerySweep, FailedReloadLeavesNoTreeBehind)
+TEST_F(UiSweep, FailedReloadLeavesNoTreeBehind)
 {
     const WString path = W(m_dir.File("ui.xml"));
     const long live = LiveBlocks();

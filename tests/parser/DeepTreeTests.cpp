@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 #include "TestText.h"
@@ -22,21 +23,16 @@ const size_t kSmallStack = 256 * 1024;
 const int kDepth = 20000;
 
 // Runs work on a thread of its own with a small stack and waits for it.
-void OnSmallStack(void (*work)(void*), void* context)
+void OnSmallStack(void (*work)())
 {
-    struct Call {
-        void (*work)(void*);
-        void* context;
-    } call = {work, context};
 #if defined(_WIN32)
     HANDLE thread = CreateThread(
         nullptr, kSmallStack,
         [](LPVOID argument) -> DWORD {
-            Call* c = static_cast<Call*>(argument);
-            c->work(c->context);
+            (*static_cast<void (**)()>(argument))();
             return 0;
         },
-        &call, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+        &work, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     ASSERT_NE(nullptr, thread);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
@@ -48,57 +44,41 @@ void OnSmallStack(void (*work)(void*), void* context)
     ASSERT_EQ(0, pthread_create(
                      &thread, &attributes,
                      [](void* argument) -> void* {
-                         Call* c = static_cast<Call*>(argument);
-                         c->work(c->context);
+                         (*static_cast<void (**)()>(argument))();
                          return nullptr;
                      },
-                     &call));
+                     &work));
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attributes);
 #endif
 }
 
-struct DeepTree {
-    TempDir dir;
-    uint32_t missing = 0;
-    IXmlNode* deepest = nullptr;
-    uint32_t saved = 0;
-};
-
-void BuildSearchSaveAndRelease(void* context)
+// Builds the tree below a loaded document's element, searches it, saves it
+// and releases it with the parser, all on the small stack.
+void BuildSearchSaveAndRelease()
 {
-    DeepTree& tree = *static_cast<DeepTree*>(context);
-    WriteText(tree.dir.File("doc.xml"), "<d0/>");
-    CKvorXMLParser* parser = new CKvorXMLParser();
-    IXmlNode* node = nullptr;
-    if (parser->LoadXmlFile(W(tree.dir.File("doc.xml")).c_str()) != KVOR_OK ||
-        parser->FindNode(KVOR_TEXT("d0"), &node, nullptr, nullptr, nullptr) != KVOR_OK) {
-        delete parser;
-        return;
-    }
-    for (int depth = 1; depth < kDepth && node != nullptr; ++depth) {
-        IXmlNode* child = nullptr;
-        node = node->FindOrAddChild(W("d" + std::to_string(depth)).c_str(), &child) == 1 ? child : nullptr;
+    TempDir dir;
+    WriteText(dir.File("doc.xml"), "<d0/>");
+    std::unique_ptr<CKvorXMLParser> parser(new CKvorXMLParser());
+    IXmlNode* root = nullptr;
+    ASSERT_EQ(KVOR_OK, parser->LoadXmlFile(W(dir.File("doc.xml")).c_str()));
+    ASSERT_EQ(KVOR_OK, parser->FindNode(KVOR_TEXT("d0"), &root, nullptr, nullptr, nullptr));
+    IXmlNode* node = root;
+    for (int depth = 1; depth < kDepth; ++depth) {
+        ASSERT_EQ(1u, node->FindOrAddChild(W("d" + std::to_string(depth)).c_str(), &node)) << depth;
     }
     IXmlNode* found = nullptr;
-    tree.missing = parser->FindNode(KVOR_TEXT("none"), &found, nullptr, nullptr, nullptr);
-    parser->FindNode(W("d" + std::to_string(kDepth - 1)).c_str(), &tree.deepest, nullptr, nullptr, nullptr);
-    tree.deepest = tree.deepest == node ? tree.deepest : nullptr;
-    IXmlNode* root = nullptr;
-    parser->FindNode(KVOR_TEXT("d0"), &root, nullptr, nullptr, nullptr);
-    tree.saved = root->SaveToFile(W(tree.dir.File("saved.xml")).c_str());
-    delete parser;
+    EXPECT_EQ(KVOR_NOT_FOUND, parser->FindNode(KVOR_TEXT("none"), &found, nullptr, nullptr, nullptr));
+    EXPECT_EQ(KVOR_OK, parser->FindNode(W("d" + std::to_string(kDepth - 1)).c_str(), &found, nullptr, nullptr, nullptr));
+    EXPECT_EQ(node, found) << "the deepest element is found";
+    EXPECT_EQ(1u, root->SaveToFile(W(dir.File("saved.xml")).c_str()));
+    // The declaration, then 512 start and 512 end tags of two bytes a character.
+    EXPECT_LT(ReadBytes(dir.File("saved.xml")).size(), 2u * 1024 * 2048);
 }
 
 TEST(DeepTree, SearchSaveAndReleaseNeedNoStackPerLevel)
 {
-    DeepTree tree;
-    OnSmallStack(BuildSearchSaveAndRelease, &tree);
-    EXPECT_EQ(KVOR_NOT_FOUND, tree.missing);
-    EXPECT_NE(nullptr, tree.deepest) << "the deepest element is found";
-    EXPECT_EQ(1u, tree.saved);
-    // The declaration, then 512 start and 512 end tags of two bytes a character.
-    EXPECT_LT(ReadBytes(tree.dir.File("saved.xml")).size(), 2u * 1024 * 2048);
+    OnSmallStack(BuildSearchSaveAndRelease);
 }
 
 } // namespace

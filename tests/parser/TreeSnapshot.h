@@ -6,7 +6,6 @@
 #ifndef KVOR_TREE_SNAPSHOT_H
 #define KVOR_TREE_SNAPSHOT_H
 
-#include <cstdio>
 #include <string>
 #include <vector>
 
@@ -39,7 +38,6 @@ struct NodeSnapshot {
         return name == o.name && hasContent == o.hasContent && content == o.content && attributes == o.attributes &&
                children == o.children;
     }
-    bool operator!=(const NodeSnapshot& other) const { return !(*this == other); }
 };
 
 // Reads the members directly: no child or table cursor moves, so taking a
@@ -67,32 +65,6 @@ inline NodeSnapshot Snapshot(CJXMLNode& node)
         }
     }
     return snapshot;
-}
-
-inline std::string SnapshotAscii(const SnapshotText& text)
-{
-    std::string out;
-    for (WCHAR c : text) {
-        char escaped[8];
-        std::snprintf(escaped, sizeof(escaped), "\\u%04X", static_cast<unsigned>(c));
-        out += (c >= 0x20 && c < 0x7F) ? std::string(1, static_cast<char>(c)) : std::string(escaped);
-    }
-    return out;
-}
-
-// One line per element, indented, for failure messages.
-inline std::string DescribeSnapshot(const NodeSnapshot& node, int depth = 0)
-{
-    std::string out = std::string(static_cast<size_t>(depth) * 2, ' ') + "<" + SnapshotAscii(node.name);
-    for (const AttributeSnapshot& attribute : node.attributes) {
-        out += " " + SnapshotAscii(attribute.key) + "=" +
-               (attribute.hasValue ? "'" + SnapshotAscii(attribute.value) + "'" : std::string("(null)"));
-    }
-    out += node.hasContent ? "> text '" + SnapshotAscii(node.content) + "'\n" : ">\n";
-    for (const NodeSnapshot& child : node.children) {
-        out += DescribeSnapshot(child, depth + 1);
-    }
-    return out;
 }
 
 #endif // KVOR_TREE_SNAPSHOT_H
