@@ -72,10 +72,9 @@ void QueryThroughParser(const WString& path, const std::vector<SnapshotText>& na
         CXmlNodeList children;
         parser.GetAllChildNodes(found, &children);
         for (const SnapshotText& attribute : names) {
-            const WCHAR* text = nullptr;
-            if (parser.GetNodeAttr(attribute.c_str(), found, &text) == 0) {
-                Touch(text);
-            }
+            const WCHAR* text = nullptr; // set only when found
+            parser.GetNodeAttr(attribute.c_str(), found, &text);
+            Touch(text);
             int32_t value = 0;
             uint32_t colour = 0;
             XmlRect rect = {0, 0, 0, 0};
@@ -84,9 +83,8 @@ void QueryThroughParser(const WString& path, const std::vector<SnapshotText>& na
             parser.GetNodeAttr(attribute.c_str(), found, &rect);
         }
         const WCHAR* content = nullptr;
-        if (parser.GetNodeContext(found, &content) == 0) {
-            Touch(content);
-        }
+        parser.GetNodeContext(found, &content);
+        Touch(content);
     }
 }
 
@@ -118,15 +116,9 @@ bool SavesLosslessly(const NodeSnapshot& node, int depth)
         }
         startTag += attribute.key.size() + attribute.value.size() + 4;
     }
-    if (startTag >= CJXMLNode::kLineCapacity) {
-        return false;
-    }
-    for (const NodeSnapshot& child : node.children) {
-        if (!SavesLosslessly(child, depth + 1)) {
-            return false;
-        }
-    }
-    return true;
+    return startTag < CJXMLNode::kLineCapacity &&
+           std::all_of(node.children.begin(), node.children.end(),
+                       [depth](const NodeSnapshot& child) { return SavesLosslessly(child, depth + 1); });
 }
 
 // The reader's own account of the same bytes: it loads exactly when the
@@ -167,10 +159,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     setenv("KVOR_ACP", (data[0] & 2) != 0 ? "1252" : "65001", 1);
 
     const std::string source = kvorfuzz::ScratchFile("document.xml");
-    const std::string saved = kvorfuzz::ScratchFile("saved.xml");
     kvorfuzz::WriteFileBytes(source, document.data(), document.size());
     const WString sourcePath = kvorfuzz::Widen(source);
-    const WString savedPath = kvorfuzz::Widen(saved);
+    const WString savedPath = kvorfuzz::Widen(kvorfuzz::ScratchFile("saved.xml"));
 
     IXmlNode* root = nullptr;
     const uint32_t loaded = CJXMLNode::CreateRootNodeFromFile(sourcePath.c_str(), &root);
