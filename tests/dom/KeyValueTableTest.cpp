@@ -1,5 +1,5 @@
-// The attribute table: exact keys, its stream format, its lock and a refused
-// copy of a replacement value. (Moves between tables are swept with whole operations.)
+// The attribute table: exact keys, its stream format, its lock, and what a
+// refused allocation may cost its operations.
 #include <atomic>
 #include <cstdio>
 #include <memory>
@@ -185,7 +185,12 @@ std::string Tail(CKeyValueTable& table)
 // run may leak once the tables are gone.
 TEST(KeyValueTableAllocation, RefusalsKeepEveryEntry)
 {
-    const struct { const char* name; int targetCount, sourceCount; int (*call)(Tables&); std::vector<std::string> runs; } cases[] = {
+    const struct {
+        const char* name;
+        int targetCount, sourceCount;
+        int (*call)(Tables&);
+        std::vector<std::string> runs;
+    } cases[] = {
         {"set of a present key keeps the old value when its copy is refused", 1, 0,
          [](Tables& t) { return t.target.Set(T("k0"), T("new"), 2); }, {"1 1:k0=v/2 0", "1 1:k0=new/2 0"}},
         // Growth refused; key copy refused; value copy refused, stored null; clean.

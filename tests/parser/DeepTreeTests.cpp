@@ -68,8 +68,9 @@ void BuildSearchSaveAndRelease()
         ASSERT_EQ(1u, node->FindOrAddChild(W("d" + std::to_string(depth)).c_str(), &node)) << depth;
     }
     IXmlNode* found = nullptr;
+    const WString deepest = W("d" + std::to_string(kDepth - 1));
     EXPECT_EQ(KVOR_NOT_FOUND, parser->FindNode(KVOR_TEXT("none"), &found, nullptr, nullptr, nullptr));
-    EXPECT_EQ(KVOR_OK, parser->FindNode(W("d" + std::to_string(kDepth - 1)).c_str(), &found, nullptr, nullptr, nullptr));
+    EXPECT_EQ(KVOR_OK, parser->FindNode(deepest.c_str(), &found, nullptr, nullptr, nullptr));
     EXPECT_EQ(node, found) << "the deepest element is found";
     EXPECT_EQ(1u, root->SaveToFile(W(dir.File("saved.xml")).c_str()));
     // The declaration, then 512 start and 512 end tags of two bytes a character.
