@@ -84,11 +84,7 @@ TEST_F(KvorxmlTest, LogFileHeaderNamesTheClientsVersion)
 {
     ASSERT_EQ(0, Kvorxml({"reg", "add", kLoggerKey, "/v", "OutputType", "/t", "REG_DWORD", "/d", "2"}).status);
     ASSERT_EQ(0, Kvorxml({"tree", m_utf16}).status);
-    const std::vector<unsigned char> log = kvortest::ReadBytes(m_dir.File("device/DebLogger/kvorxml.log"));
-    std::string text;
-    for (size_t i = 2; i + 1 < log.size(); i += 2) {
-        text += static_cast<char>(log[i]);
-    }
+    const std::string text = kvortest::Utf16FileText(m_dir.File("device/DebLogger/kvorxml.log"));
     EXPECT_NE(std::string::npos, text.find("[kvorxml.exe][Version : 1.0.0.0]\r\n")) << text;
 }
 
