@@ -2,8 +2,11 @@
 
 #include <string>
 
+#include "FailingAllocator.h"
 #include "ReaderTestSupport.h"
 
+using kvortest::Nested;
+using kvortest::NestedTree;
 using kvortest::U8;
 
 namespace {
@@ -53,7 +56,17 @@ TEST_P(ParserTest, ResultReadAndPosition)
     if (c.position >= 0) {
         EXPECT_EQ(t.cursor.GetPosition(), c.position);
     }
+    if (c.step == kElement) { // read again, keeping nothing: a failed element frees what it had built
+        const long live = kvortest::LiveBlocks();
+        {
+            kvortest::TextCursor again(c.text);
+            CJXMLNode element(again.cursor, result);
+        }
+        EXPECT_EQ(kvortest::LiveBlocks(), live) << "the element must leave nothing behind";
+    }
 }
+
+const int32_t kMax = CJXMLNode::kMaxDepth;
 
 const ParseCase kCases[] = {
     // Empty elements and names
@@ -101,6 +114,20 @@ const ParseCase kCases[] = {
     {"FailedChildEndsListAndParentEndFollows", kElement, "<r><a/><b=</r>", 1, "r{a}"},
     {"OnlyChildFails", kElement, "<r><b=</r>", 0, ""},
     {"SuccessStopsRightAfterTheElement", kElement, "<a x='1'>t</a >tail", 1, "a[x=1]\"t\"", 15},
+    // Depth: what stands below the deepest element and is no element fails
+    // there as at any depth, but a start tag there fails the whole load, even
+    // where its parent's end would follow and a broken child would only be left out.
+    {"DepthAtTheBound", kElement, Nested(kMax), 1, NestedTree(kMax - 1, "e")},
+    {"DepthAtTheBoundWithText", kElement, Nested(kMax, "x"), 1, NestedTree(kMax - 1, "e\"x\"")},
+    {"DepthAtTheBoundSelfClosing", kElement, Nested(kMax - 1, "<e/>"), 1, NestedTree(kMax - 1, "e")},
+    {"CommentBelowTheBoundInFailedChild", kElement, Nested(kMax - 2, "<p><q/><x><!--c--></p>"), 1,
+     NestedTree(kMax - 2, "p{q}")},
+    {"DepthOneBeyond", kElement, Nested(kMax + 1), 0, ""},
+    {"DepthOneBeyondSelfClosing", kElement, Nested(kMax, "<e/>"), 0, ""},
+    {"StartTagBeyondTheBound", kElement, "<r><a/>" + Nested(kMax - 1).substr(0, 3 * (kMax - 1)) + "<x</r>", 0, ""},
+    {"DepthOneBeyondAfterGoodSiblings", kElement, "<r><a/>" + Nested(kMax) + "</r>", 0, ""},
+    {"DepthFarBeyond", kElement, Nested(100000), 0, ""},
+    {"DepthFarBeyondUnclosed", kElement, Nested(100000).substr(0, 300000), 0, ""},
     // Comments
     {"CommentSpacedOut", kElement, "< ! - - c - - ><a/>", 1, "a"},
     {"CommentWithMarkupInside", kElement, "<!-- <b x='1'/> --><a/>", 1, "a"},
@@ -140,5 +167,24 @@ const ParseCase kCases[] = {
     {"DeclarationUnquotedValue", kDeclaration, "xml version=1.0?>", -1, "", 13},
 };
 INSTANTIATE_TEST_SUITE_P(Grammar, ParserTest, ::testing::ValuesIn(kCases), kvortest::CaseName());
+
+TEST(ManySiblings, TwentyThousandChildrenLoadInOrder)
+{
+    const int32_t count = 20000;
+    std::string document = "<r>";
+    for (int32_t i = 0; i < count; ++i) {
+        document += "<c i='" + std::to_string(i) + "'/>";
+    }
+    kvortest::TextCursor text(document + "</r>");
+    int32_t success = 0;
+    CJXMLNode root(text.cursor, success);
+    ASSERT_EQ(success, 1);
+    int32_t seen = 0;
+    IXmlNode* child = nullptr;
+    for (uint32_t more = root.GetFirstChild(&child); more != 0; more = root.GetNextChild(&child), ++seen) {
+        ASSERT_EQ(child->GetAttrInt(KVOR_TEXT("i"), -1), seen);
+    }
+    EXPECT_EQ(seen, count);
+}
 
 } // namespace
