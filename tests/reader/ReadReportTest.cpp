@@ -60,6 +60,8 @@ const ReadCase kLossyDocuments[] = {
     {"BrokenChildBeforeEndTag", "<r>\n <a/>\n <b=</r>", 3, 4, "this element is left out"},
     {"ContentAfterRoot", "<a/>\ntrailing <rubbish", 2, 1, "nothing after the root element is read"},
     {"LongElementName", "<" + std::string(300, 'n') + "='v'/>", 1, 2, "element name is cut after 259"},
+    // UTF-16 "<a/>" and one byte more: the byte is no character, nor content after the root.
+    {"OddByteAfterUtf16", std::string("\xFF\xFE<\0a\0/\0>\0x", 11), 1, 5, "an odd one, is left out"},
 };
 
 struct Account {
