@@ -66,6 +66,17 @@ inline std::string Nested(size_t depth, const std::string& innermost = "")
     return open + innermost + close;
 }
 
+// The rendering of inner below levels of e.
+inline std::string NestedTree(size_t levels, const std::string& inner)
+{
+    std::string open, close;
+    for (size_t i = 0; i < levels; ++i) {
+        open += "e{";
+        close += "}";
+    }
+    return open + inner + close;
+}
+
 const char* const kFailed = "FAIL";
 
 } // namespace kvortest

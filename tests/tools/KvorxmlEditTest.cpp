@@ -1,7 +1,8 @@
 // kvorxml's writes: edits made with the library's node operations and
 // save, each put in place only when the file reads back as the same tree.
-#include <dirent.h>
 #include <sys/stat.h>
+
+#include <filesystem>
 
 #include "KvorxmlRun.h"
 
@@ -27,19 +28,15 @@ std::string LongStartTag()
 std::vector<std::string> StagedFiles(const std::string& folder)
 {
     std::vector<std::string> staged;
-    DIR* dir = opendir(folder.c_str());
-    for (dirent* entry = dir != nullptr ? readdir(dir) : nullptr; entry != nullptr; entry = readdir(dir)) {
-        if (std::string(entry->d_name).find(".kvorxml-") != std::string::npos) {
-            staged.push_back(entry->d_name);
+    for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+        if (entry.path().filename().string().find(".kvorxml-") != std::string::npos) {
+            staged.push_back(entry.path().filename().string());
         }
-    }
-    if (dir != nullptr) {
-        closedir(dir);
     }
     return staged;
 }
 
-TEST_F(KvorxmlTest, EditsReadBackThroughCheck)
+TEST_F(KvorxmlTest, EditsReadBackAsTheExpectedTree)
 {
     const struct {
         std::vector<std::string> words; // after FILE
@@ -60,7 +57,6 @@ TEST_F(KvorxmlTest, EditsReadBackThroughCheck)
         words.insert(words.begin() + 1, file);
         const Outcome edit = Kvorxml(words);
         EXPECT_EQ(0, edit.status) << edit.err;
-        EXPECT_EQ(0, Kvorxml({"check", file}).status);
         EXPECT_EQ(entry.tree, Kvorxml({"tree", file}).out);
         struct stat info;
         ASSERT_EQ(0, stat(file.c_str(), &info));

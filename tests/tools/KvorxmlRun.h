@@ -6,8 +6,6 @@
 #include <sys/wait.h>
 
 #include <cstdlib>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -34,10 +32,8 @@ inline std::string Quoted(const std::string& word)
 
 inline std::string Slurp(const std::string& path)
 {
-    std::ifstream file(path, std::ios::binary);
-    std::stringstream text;
-    text << file.rdbuf();
-    return text.str();
+    const std::vector<unsigned char> bytes = kvortest::ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
 }
 
 class KvorxmlTest : public ::testing::Test {
