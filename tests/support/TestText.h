@@ -31,7 +31,6 @@ private:
     std::string m_path;
 };
 
-void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 void WriteText(const std::string& path, const std::string& bytes);
 // UTF-16LE with the byte-order mark.
 void WriteUtf16File(const std::string& path, const std::string& utf8);
