@@ -6,8 +6,8 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
-#include <string>
 #include <random>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -97,24 +97,10 @@ TEST(BlockPool, EmptyChunksGoBackButOnePerClass)
     EXPECT_EQ(pool.ChunkCount(), 0u);
 }
 
-TEST(BlockPool, BlockFreedFromAFullChunkIsTakenBeforeANewChunk)
-{
-    BlockPool pool;
-    std::vector<Block> blocks;
-    while (pool.ChunkCount() < 2) { // the last block opens the second chunk
-        blocks.push_back(Take(pool, 600, 1));
-    }
-    Block& inFull = blocks[blocks.size() / 2];
-    unsigned char* const freed = inFull.memory;
-    BlockPool::Release(freed);
-    inFull = Take(pool, 600, 1);
-    EXPECT_EQ(inFull.memory, freed);
-    EXPECT_EQ(GiveAll(blocks), "");
-    pool.ReleaseEmptyChunks();
-    EXPECT_EQ(pool.ChunkCount(), 0u);
-}
-
-TEST(BlockPool, RefusedChunkFailsOnlyThatBlock)
+// A chunk that fills up: a refused successor fails only the one block and
+// leaves the blocks already out good; once a successor exists, a block
+// freed in the full chunk is still taken before the successor's.
+TEST(BlockPool, FullChunkOutlivesARefusedSuccessorAndIsReusedFirst)
 {
     BlockPool pool;
     {
@@ -123,7 +109,6 @@ TEST(BlockPool, RefusedChunkFailsOnlyThatBlock)
         EXPECT_TRUE(kvortest::AllocationWasRefused());
     }
     EXPECT_EQ(pool.ChunkCount(), 0u);
-    // A full chunk whose successor is refused: the blocks already out stay good.
     std::vector<Block> blocks;
     while (pool.ChunkCount() < 2) {
         blocks.push_back(Take(pool, 2000, static_cast<unsigned char>(blocks.size())));
@@ -136,8 +121,13 @@ TEST(BlockPool, RefusedChunkFailsOnlyThatBlock)
         kvortest::ScopedAllocationFailure refuse(1);
         EXPECT_EQ(pool.Allocate(2000), nullptr);
     }
-    blocks.push_back(Take(pool, 2000, 0xAB));
+    blocks.push_back(Take(pool, 2000, 0xAB)); // the successor's first block
     ASSERT_NE(blocks.back().memory, nullptr);
+    Block& inFull = blocks[blocks.size() / 2];
+    unsigned char* const freed = inFull.memory;
+    BlockPool::Release(freed);
+    inFull = Take(pool, 2000, inFull.fill);
+    EXPECT_EQ(inFull.memory, freed) << "the successor's block came before the one freed in the full chunk";
     EXPECT_EQ(GiveAll(blocks), "");
     pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);

@@ -55,11 +55,6 @@ std::string U8(const WCHAR* text)
     return out;
 }
 
-std::string U8(const WString& text)
-{
-    return U8(text.c_str());
-}
-
 TempDir::TempDir()
 {
     static std::atomic<unsigned> counter{0};
@@ -204,16 +199,6 @@ void CaptureDebugOutput(const std::string&) {}
 DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt"))
 {
     CaptureDebugOutput(m_dir.File("debug.txt"));
-}
-
-DebugCapture::~DebugCapture()
-{
-    CaptureDebugOutput("");
-}
-
-std::vector<std::string> DebugCapture::Lines() const
-{
-    return DebugLines(m_dir.File("debug.txt"));
 }
 
 void DebugCapture::Clear()
