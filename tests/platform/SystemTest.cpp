@@ -1,9 +1,9 @@
 // Process and system information and the kernel debugger output.
 #include <algorithm>
 #include <ctime>
+#include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
-#include <unistd.h> // readlink
 
 #include "TestText.h"
 #include "kvor/platform/kvorPlatform.h"
@@ -15,9 +15,7 @@ namespace {
 
 TEST(ModuleFileName, IsTheExecutableWithBackslashesCutToTheBuffer)
 {
-    char path[4096];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    std::string expected(path, length > 0 ? static_cast<size_t>(length) : 0u);
+    std::string expected = std::filesystem::read_symlink("/proc/self/exe").string();
     std::replace(expected.begin(), expected.end(), '/', '\\');
     WCHAR buffer[1024];
     EXPECT_EQ(GetModuleFileNameW(nullptr, buffer, 1024), expected.size());

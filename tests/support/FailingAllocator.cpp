@@ -16,11 +16,7 @@ std::atomic<long> g_live{0};
 
 bool ShouldRefuse()
 {
-    if (!g_armed.load(std::memory_order_relaxed)) {
-        return false;
-    }
-    const long number = ++g_counted;
-    if (number != g_failAt.load()) {
+    if (!g_armed.load(std::memory_order_relaxed) || ++g_counted != g_failAt.load()) {
         return false;
     }
     g_refused = true;
@@ -99,10 +95,7 @@ long LiveBlocks()
 
 void* operator new(std::size_t bytes)
 {
-    if (ShouldRefuse()) {
-        throw std::bad_alloc();
-    }
-    void* block = RawAllocate(bytes);
+    void* block = ShouldRefuse() ? nullptr : RawAllocate(bytes);
     if (block == nullptr) {
         throw std::bad_alloc();
     }
@@ -116,10 +109,7 @@ void* operator new[](std::size_t bytes)
 
 void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept
 {
-    if (ShouldRefuse()) {
-        return nullptr;
-    }
-    return RawAllocate(bytes);
+    return ShouldRefuse() ? nullptr : RawAllocate(bytes);
 }
 
 void* operator new[](std::size_t bytes, const std::nothrow_t& tag) noexcept

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <regex>
 #include <sstream>
 
 #if defined(_WIN32)
@@ -54,11 +55,6 @@ std::string U8(const WCHAR* text)
     return out;
 }
 
-std::string U8(const WString& text)
-{
-    return U8(text.c_str());
-}
-
 TempDir::TempDir()
 {
     static std::atomic<unsigned> counter{0};
@@ -80,11 +76,6 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_path, ignored);
 }
 
-void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes)
-{
-    WriteText(path, std::string(bytes.begin(), bytes.end()));
-}
-
 void WriteText(const std::string& path, const std::string& bytes)
 {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
@@ -102,9 +93,8 @@ std::vector<unsigned char> Utf16Bytes(const std::string& utf8)
 
 void WriteUtf16File(const std::string& path, const std::string& utf8)
 {
-    std::vector<unsigned char> bytes = Utf16Bytes(utf8);
-    bytes.insert(bytes.begin(), {0xFF, 0xFE});
-    WriteBytes(path, bytes);
+    const std::vector<unsigned char> bytes = Utf16Bytes(utf8);
+    WriteText(path, "\xFF\xFE" + std::string(bytes.begin(), bytes.end()));
 }
 
 std::vector<unsigned char> ReadBytes(const std::string& path)
@@ -125,16 +115,7 @@ std::string Utf16FileText(const std::string& path)
 
 std::string DigitsMasked(const std::string& text)
 {
-    std::string masked;
-    const auto digit = [&text](size_t i) { return text[i] >= '0' && text[i] <= '9'; };
-    for (size_t i = 0; i < text.size(); ++i) {
-        if (!digit(i)) {
-            masked += text[i];
-        } else if (i == 0 || !digit(i - 1)) {
-            masked += '0';
-        }
-    }
-    return masked;
+    return std::regex_replace(text, std::regex("[0-9]+"), "0");
 }
 
 bool FileExists(const std::string& path)
@@ -218,16 +199,6 @@ void CaptureDebugOutput(const std::string&) {}
 DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt"))
 {
     CaptureDebugOutput(m_dir.File("debug.txt"));
-}
-
-DebugCapture::~DebugCapture()
-{
-    CaptureDebugOutput("");
-}
-
-std::vector<std::string> DebugCapture::Lines() const
-{
-    return DebugLines(m_dir.File("debug.txt"));
 }
 
 void DebugCapture::Clear()

@@ -15,7 +15,7 @@ typedef std::basic_string<WCHAR> WString;
 WString W(const std::string& utf8);
 // UTF-16 as UTF-8, for messages; null reads as "(null)".
 std::string U8(const WCHAR* text);
-std::string U8(const WString& text);
+inline std::string U8(const WString& text) { return U8(text.c_str()); }
 
 // A fresh folder under the system's temporary folder, removed with the object.
 class TempDir {
@@ -31,7 +31,6 @@ private:
     std::string m_path;
 };
 
-void WriteBytes(const std::string& path, const std::vector<unsigned char>& bytes);
 void WriteText(const std::string& path, const std::string& bytes);
 // UTF-16LE with the byte-order mark.
 void WriteUtf16File(const std::string& path, const std::string& utf8);
@@ -72,11 +71,11 @@ void CaptureDebugOutput(const std::string& path);
 class DebugCapture {
 public:
     DebugCapture();
-    ~DebugCapture();
+    ~DebugCapture() { CaptureDebugOutput(""); }
     DebugCapture(const DebugCapture&) = delete;
     DebugCapture& operator=(const DebugCapture&) = delete;
     // Everything written so far, one string per line, without line ends.
-    std::vector<std::string> Lines() const;
+    std::vector<std::string> Lines() const { return DebugLines(m_dir.File("debug.txt")); }
     void Clear();
 
 private:
