@@ -160,14 +160,6 @@ TEST(LoggerScenario, LibraryLoadStartsTheLoggerWithTheParsersZone)
     EXPECT_EQ(OperationEntries(scenario, "RIE"), Entries(scenario.Debug()));
 }
 
-// What the logger says of the missing key is its own tests' concern.
-TEST(LoggerScenario, WithoutTheKvorKeyTheLibraryWorksAndLogsNothing)
-{
-    Scenario scenario;
-    ASSERT_EQ(0, scenario.Run());
-    EXPECT_EQ(std::vector<std::string>(), Entries(scenario.Debug()));
-}
-
 // Only a client program declares a version; the header, as the log file
 // and the debugger show it, names it.
 TEST(LoggerScenario, LogFileHeaderNamesTheExecutableAndItsVersion)
@@ -185,7 +177,9 @@ TEST(LoggerScenario, LogFileHeaderNamesTheExecutableAndItsVersion)
 }
 
 // A name that is empty once cut at its last dot is still the executable's
-// name: the registry's lines show it empty instead of leaving it out.
+// name: the registry's lines show it empty instead of leaving it out. (The
+// store has no KVOR key here: the library works all the same, its logger
+// off, as the logger's own tests show.)
 TEST(LoggerScenario, ExecutableWithAnEmptyNameShowsItEmpty)
 {
     Scenario scenario;

@@ -93,12 +93,9 @@ TEST_F(RegistryStore, ListsSubkeysAndValuesInNameOrderWithTypeAndSize)
 
 TEST_F(RegistryStore, DeletesAValueOrAKeyWithEverythingBelowIt)
 {
-    CreateKey(KVOR_TEXT("gone\\deeper\\deepest"));
-    CreateKey(KVOR_TEXT("kept"));
-    HKEY gone = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(m_key, KVOR_TEXT("gone\\deeper"), 0, 0, &gone));
-    SetDword(gone, KVOR_TEXT("Severity"), 1);
-    RegCloseKey(gone);
+    device.CreateKey("SOFTWARE/KVOR/T/gone/deeper/deepest");
+    device.CreateKey("SOFTWARE/KVOR/T/kept");
+    device.SetValue("SOFTWARE/KVOR/T/gone/deeper", "Severity", "dword:00000001");
     SetDword(m_key, KVOR_TEXT("Severity"), 2);
     SetDword(m_key, KVOR_TEXT("FileMode"), 0);
 
