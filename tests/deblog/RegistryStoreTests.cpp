@@ -93,12 +93,9 @@ TEST_F(RegistryStore, ListsSubkeysAndValuesInNameOrderWithTypeAndSize)
 
 TEST_F(RegistryStore, DeletesAValueOrAKeyWithEverythingBelowIt)
 {
-    CreateKey(KVOR_TEXT("gone\\deeper\\deepest"));
-    CreateKey(KVOR_TEXT("kept"));
-    HKEY gone = nullptr;
-    ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(m_key, KVOR_TEXT("gone\\deeper"), 0, 0, &gone));
-    SetDword(gone, KVOR_TEXT("Severity"), 1);
-    RegCloseKey(gone);
+    device.CreateKey("SOFTWARE/KVOR/T/gone/deeper/deepest");
+    device.CreateKey("SOFTWARE/KVOR/T/kept");
+    device.SetValue("SOFTWARE/KVOR/T/gone/deeper", "Severity", "dword:00000001");
     SetDword(m_key, KVOR_TEXT("Severity"), 2);
     SetDword(m_key, KVOR_TEXT("FileMode"), 0);
 
@@ -122,6 +119,9 @@ TEST_F(RegistryStore, DeletesAValueOrAKeyWithEverythingBelowIt)
 // Any character but the backslash, which separates the names of a path.
 const char* const kNames[] = {"a/b", ".", "..", ".lock", "@", "100%", "%2F", "tab\tx", "\xC3\xA4\xE2\x82\xAC"};
 
+// On Linux what no file name can hold is written %XX; the store's own files
+// (".lock", temporaries, trees being deleted) begin with '.', which no
+// name's file does.
 TEST_F(RegistryStore, NamesKeepEveryCharacterButTheBackslash)
 {
     CreateKey(KVOR_TEXT("values"));
@@ -133,6 +133,22 @@ TEST_F(RegistryStore, NamesKeepEveryCharacterButTheBackslash)
         SetDword(valueKey, W(name).c_str(), 1);
         expected.push_back(std::string(name) + "=4:4");
     }
+#if !defined(_WIN32)
+    const std::string store = m_dir.File("registry/HKEY_LOCAL_MACHINE/SOFTWARE/KVOR/T/");
+    WriteText(store + "values/.value-abc", "dword:00000001\n");
+    std::vector<std::string> files;
+    for (const auto& entry : std::filesystem::directory_iterator(store + "keys")) {
+        files.push_back(entry.path().filename().string());
+    }
+    std::sort(files.begin(), files.end());
+    EXPECT_EQ((std::vector<std::string>{"%252F", "%2E", "%2E.", "%2Elock", "%40", "100%25", "a%2Fb", "tab\tx",
+                                        "\xC3\xA4\xE2\x82\xAC"}),
+              files);
+    // A device's key name holds at most 255 characters.
+    HKEY tooLong = nullptr;
+    EXPECT_EQ(ERROR_INVALID_PARAMETER,
+              RegCreateKeyExW(m_key, W(std::string(256, 'n')).c_str(), 0, nullptr, 0, 0, nullptr, &tooLong, nullptr));
+#endif
     // Listed as written, in the order of the names as the store keeps them.
     std::vector<std::string> keys = SubkeyNames(KVOR_TEXT("SOFTWARE\\KVOR\\T\\keys"));
     std::vector<std::string> values = Values(valueKey);
@@ -227,31 +243,6 @@ TEST_F(RegistryFolders, ValuesAreOneLineFilesReadAsTheirType)
     EXPECT_EQ(9u, size);
     // No temporary files are left beside the value.
     EXPECT_EQ(1, std::distance(std::filesystem::directory_iterator(Folder("SOFTWARE/KVOR/T")), {}));
-}
-
-// What no file name can hold is written %XX; the store's own files (".lock",
-// temporaries, trees being deleted) begin with '.', which no name's file does.
-TEST_F(RegistryFolders, NamesThatNoFileNameCanHoldAreEscaped)
-{
-    for (const char* name : kNames) {
-        CreateKey(W(name).c_str());
-    }
-    std::vector<std::string> files;
-    for (const auto& entry : std::filesystem::directory_iterator(Folder("SOFTWARE/KVOR/T"))) {
-        files.push_back(entry.path().filename().string());
-    }
-    std::sort(files.begin(), files.end());
-    EXPECT_EQ((std::vector<std::string>{"%252F", "%2E", "%2E.", "%2Elock", "%40", "100%25", "a%2Fb", "tab\tx",
-                                        "\xC3\xA4\xE2\x82\xAC"}),
-              files);
-    WriteText(Folder("SOFTWARE/KVOR/T/.value-abc"), "dword:00000001\n");
-    WCHAR name[8];
-    DWORD chars = 8;
-    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumValueW(m_key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
-    // A device's key name holds at most 255 characters.
-    HKEY key = nullptr;
-    EXPECT_EQ(ERROR_INVALID_PARAMETER,
-              RegCreateKeyExW(m_key, W(std::string(256, 'n')).c_str(), 0, nullptr, 0, 0, nullptr, &key, nullptr));
 }
 
 #endif
