@@ -10,6 +10,7 @@
 #include "kvor/dom/JXMLNode.h"
 #include "kvor/dom/NodeAccess.h"
 #include "kvor/reader/ElementReader.h"
+#include "RejectedDocuments.h"
 #include "TestText.h"
 #include "kvor/reader/XmlCursor.h"
 
@@ -53,17 +54,6 @@ inline std::string RenderTree(IXmlNode* node)
         children += (children.empty() ? "{" : ",") + RenderTree(child);
     }
     return children.empty() ? out : out + children + "}";
-}
-
-// depth levels of <e>, with innermost inside the deepest.
-inline std::string Nested(size_t depth, const std::string& innermost = "")
-{
-    std::string open, close;
-    for (size_t i = 0; i < depth; ++i) {
-        open += "<e>";
-        close += "</e>";
-    }
-    return open + innermost + close;
 }
 
 // The rendering of inner below levels of e.
