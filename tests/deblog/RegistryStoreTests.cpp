@@ -171,11 +171,6 @@ TEST_F(RegistryStore, NamesKeepEveryCharacterButTheBackslash)
 class RegistryFolders : public RegistryStore {
 protected:
     std::string Folder(const std::string& path) const { return m_dir.File("registry/HKEY_LOCAL_MACHINE/" + path); }
-    std::string FileText(const std::string& path) const
-    {
-        const std::vector<unsigned char> bytes = ReadBytes(Folder(path));
-        return std::string(bytes.begin(), bytes.end());
-    }
 };
 
 TEST_F(RegistryFolders, CreateReportsWhetherTheKeyIsNew)
@@ -223,7 +218,7 @@ TEST_F(RegistryFolders, ValuesAreOneLineFilesReadAsTheirType)
         if (c.written) { // another spelling of the name replaces the same file
             ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key, KVOR_TEXT("VALUE"), 0, c.type, c.data.data(),
                                                     static_cast<DWORD>(c.data.size())));
-            EXPECT_EQ(std::string(c.line) + "\n", FileText("SOFTWARE/KVOR/T/Value"));
+            EXPECT_EQ(std::string(c.line) + "\n", ReadText(Folder("SOFTWARE/KVOR/T/Value")));
         } else {
             WriteText(Folder("SOFTWARE/KVOR/T/Value"), std::string(c.line) + "\r\n");
         }

@@ -2,12 +2,11 @@
 // logger of the test's own so that their log lines can be read.
 #include <gtest/gtest.h>
 
-#include <filesystem>
 #include <string>
 #include <vector>
 
-#include "DebLogger.h"
 #include "FailingAllocator.h"
+#include "LoggerFixture.h"
 #include "kvor/parser/LibraryEntry.h"
 #include "TestText.h"
 
@@ -15,27 +14,13 @@ using namespace kvortest;
 
 namespace {
 
-// A logger over a fresh registry store, installed for the test's duration.
-class TestLogger : public ::testing::Test {
+// A logger of the test's own, started for each test.
+class LibraryEntry : public LoggerTest {
 protected:
-    void SetUp() override
-    {
-        std::filesystem::create_directories(m_dir.File("registry/HKEY_LOCAL_MACHINE/SOFTWARE/KVOR"));
-        ASSERT_EQ(1u, m_logger.Initialize());
-        m_previous = kvor::testing::ReplaceLogger(&m_logger);
-        m_capture.Clear();
-    }
-    void TearDown() override { kvor::testing::ReplaceLogger(m_previous); }
-
-    TempDir m_dir;
-    ScopedEnv m_registry{"KVOR_REGISTRY", m_dir.File("registry")};
-    ScopedEnv m_device{"KVOR_DEVICE_ROOT", m_dir.File("device")};
-    DebugCapture m_capture;
-    DebLogger m_logger;
-    DebLogger* m_previous = nullptr;
+    void SetUp() override { Start(); }
 };
 
-TEST_F(TestLogger, RefusedFactoryAllocationGivesThreeANullVariableAndOneErrorLine)
+TEST_F(LibraryEntry, RefusedFactoryAllocationGivesThreeANullVariableAndOneErrorLine)
 {
     KvorLibraryMain(nullptr, KVOR_PROCESS_ATTACH, nullptr);
     const struct { FailureMode mode; const char* message; } cases[] = {
@@ -46,7 +31,7 @@ TEST_F(TestLogger, RefusedFactoryAllocationGivesThreeANullVariableAndOneErrorLin
         SCOPED_TRACE(c.message);
         IXmlParser* parser = nullptr;
         ASSERT_EQ(KVOR_OK, kvorCreateXmlParserInstance(&parser));
-        m_capture.Clear();
+        debug.Clear();
         const long live = LiveBlocks();
         FailAllocation(1, c.mode); // the held parser goes before the new allocation, which is the first
         const uint32_t status = kvorCreateXmlParserInstance(&parser);
@@ -56,7 +41,7 @@ TEST_F(TestLogger, RefusedFactoryAllocationGivesThreeANullVariableAndOneErrorLin
         EXPECT_EQ(nullptr, parser);
         EXPECT_LT(LiveBlocks(), live) << "the held parser was released";
         // "[A][E][title][kvorXMLP]kvorXMLParser.cpp#line;message"
-        const std::vector<std::string> lines = m_capture.Lines();
+        const std::vector<std::string> lines = debug.Lines();
         ASSERT_EQ(1u, lines.size());
         const size_t source = lines[0].find("][kvorXMLP]kvorXMLParser.cpp#");
         EXPECT_EQ(0u, lines[0].find("[A][E][")) << lines[0];
@@ -65,19 +50,19 @@ TEST_F(TestLogger, RefusedFactoryAllocationGivesThreeANullVariableAndOneErrorLin
     }
 }
 
-TEST_F(TestLogger, AttachRegistersTheParserZoneOnce)
+TEST_F(LibraryEntry, AttachRegistersTheParserZoneOnce)
 {
     for (DWORD reason : {KVOR_THREAD_ATTACH, KVOR_THREAD_DETACH, KVOR_PROCESS_DETACH}) {
         EXPECT_EQ(TRUE, KvorLibraryMain(nullptr, reason, nullptr)) << reason;
-        EXPECT_EQ(0u, m_logger.IsZoneEnabled(12, 4)) << "reason " << reason << " registers nothing";
+        EXPECT_EQ(0u, logger->IsZoneEnabled(12, 4)) << "reason " << reason << " registers nothing";
     }
     EXPECT_EQ(TRUE, KvorLibraryMain(nullptr, KVOR_PROCESS_ATTACH, nullptr));
-    EXPECT_EQ(1u, m_logger.IsZoneEnabled(12, 4));
-    EXPECT_EQ("kvorXMLParser", U8(m_logger.GetZone(12).name));
+    EXPECT_EQ(1u, logger->IsZoneEnabled(12, 4));
+    EXPECT_EQ("kvorXMLParser", U8(logger->GetZone(12).name));
     // A second attach is refused by the logger; the hook still answers TRUE.
     EXPECT_EQ(TRUE, KvorLibraryMain(nullptr, KVOR_PROCESS_ATTACH, nullptr));
-    ASSERT_EQ(1u, m_capture.Lines().size());
-    EXPECT_NE(std::string::npos, m_capture.Lines()[0].find("][12][kvorXMLParser]DebLog SourcID 12 already registered"));
+    ASSERT_EQ(1u, debug.Lines().size());
+    EXPECT_NE(std::string::npos, debug.Lines()[0].find("][12][kvorXMLParser]DebLog SourcID 12 already registered"));
 }
 
 } // namespace

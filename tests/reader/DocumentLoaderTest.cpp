@@ -1,11 +1,9 @@
 #include <gtest/gtest.h>
 
-#include <filesystem>
-#include <memory>
 #include <string>
 #include <vector>
 
-#include "DebLogger.h"
+#include "LoggerFixture.h"
 #include "ReaderTestSupport.h"
 
 using kvortest::kFailed;
@@ -108,25 +106,17 @@ TEST(DocumentLoad, MissingFileIsCreatedEmptyAndFails)
     EXPECT_TRUE(kvortest::ReadBytes(dir.File("missing.xml")).empty());
 }
 
-TEST(DocumentLoad, NullRootAddressFailsWithoutTouchingTheFileAndStillTraces)
-{
-    // A logger of the test's own, with default settings: entries go to the
-    // debugger output.
-    kvortest::TempDir dir;
-    kvortest::ScopedEnv registry("KVOR_REGISTRY", dir.File("registry"));
-    kvortest::ScopedEnv device("KVOR_DEVICE_ROOT", dir.File("device"));
-    std::filesystem::create_directories(dir.File("registry/HKEY_LOCAL_MACHINE/SOFTWARE/KVOR"));
-    kvortest::DebugCapture capture;
-    std::unique_ptr<DebLogger> logger(new DebLogger());
-    ASSERT_EQ(logger->Initialize(), 1u);
-    DebLogger* previous = kvor::testing::ReplaceLogger(logger.get());
-    capture.Clear(); // the logger's own start-up lines
+// A logger of the test's own, with default settings: entries go to the
+// debugger output.
+class DocumentLoadTrace : public kvortest::LoggerTest {};
 
-    const std::string path = dir.File("untouched.xml");
+TEST_F(DocumentLoadTrace, NullRootAddressFailsWithoutTouchingTheFileAndStillTraces)
+{
+    Start();
+    const std::string path = m_dir.File("untouched.xml");
     EXPECT_EQ(CJXMLNode::CreateRootNodeFromFile(W(path).c_str(), nullptr), 0u);
-    kvor::testing::ReplaceLogger(previous);
     EXPECT_FALSE(kvortest::FileExists(path));
-    const std::vector<std::string> lines = capture.Lines();
+    const std::vector<std::string> lines = debug.Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("CJXMLNode::CreateRootNodeFromFile(" + path + ") +"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find("CJXMLNode::CreateRootNodeFromFile() -"), std::string::npos) << lines[1];

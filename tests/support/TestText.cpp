@@ -103,6 +103,12 @@ std::vector<unsigned char> ReadBytes(const std::string& path)
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
+std::string ReadText(const std::string& path)
+{
+    const std::vector<unsigned char> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
+
 std::string Utf16FileText(const std::string& path)
 {
     const std::vector<unsigned char> bytes = ReadBytes(path);
@@ -221,8 +227,7 @@ std::vector<std::string> TextLines(const std::string& text)
 
 std::vector<std::string> DebugLines(const std::string& path)
 {
-    const std::vector<unsigned char> bytes = ReadBytes(path);
-    return TextLines(std::string(bytes.begin(), bytes.end()));
+    return TextLines(ReadText(path));
 }
 
 } // namespace kvortest

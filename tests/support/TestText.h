@@ -35,6 +35,8 @@ void WriteText(const std::string& path, const std::string& bytes);
 // UTF-16LE with the byte-order mark.
 void WriteUtf16File(const std::string& path, const std::string& utf8);
 std::vector<unsigned char> ReadBytes(const std::string& path);
+// The same bytes as a string.
+std::string ReadText(const std::string& path);
 // The text of a UTF-16LE file after its byte-order mark, as UTF-8.
 std::string Utf16FileText(const std::string& path);
 // text with each run of decimal digits as one "0", so that times, thread

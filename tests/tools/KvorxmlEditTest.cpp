@@ -69,7 +69,7 @@ TEST_F(KvorxmlTest, EditsWriteWhereTheyAreTold)
 {
     const std::string file = File("doc.xml", kDocument);
     ASSERT_EQ(0, Kvorxml({"set", file, "c", "on", "1", "-o", "copy.xml"}).status);
-    EXPECT_EQ(kDocument, kvorxmltest::Slurp(file)) << "-o leaves FILE alone";
+    EXPECT_EQ(kDocument, kvortest::ReadText(file)) << "-o leaves FILE alone";
     EXPECT_EQ("r\n  a id=\"1\"\n  b\n    c on=\"1\"\n", Kvorxml({"tree", "copy.xml"}).out);
 
     // From standard input to standard output, and on to the next command.
@@ -109,8 +109,8 @@ TEST_F(KvorxmlTest, WritesThatWouldNotReadBackLeaveTheFileAsItWas)
         const Outcome edit = Kvorxml(words);
         EXPECT_EQ(1, edit.status);
         EXPECT_NE(std::string::npos, edit.err.find(entry.err)) << edit.err;
-        EXPECT_EQ(entry.document, kvorxmltest::Slurp(file));
-        EXPECT_EQ(entry.document, kvorxmltest::Slurp(m_dir.File("out.xml")));
+        EXPECT_EQ(entry.document, kvortest::ReadText(file));
+        EXPECT_EQ(entry.document, kvortest::ReadText(m_dir.File("out.xml")));
         EXPECT_EQ(std::vector<std::string>(), StagedFiles(m_dir.Path()));
     }
 }
@@ -135,7 +135,7 @@ TEST_F(KvorxmlTest, SavedCopyIsTheLibrarysUtf16Form)
     EXPECT_EQ(0xFF, bytes[0]);
     EXPECT_EQ(0xFE, bytes[1]);
     EXPECT_EQ(Kvorxml({"tree", m_ansi}).out, Kvorxml({"tree", "copy.xml"}).out);
-    EXPECT_EQ(kvorxmltest::Slurp(m_dir.File("copy.xml")), Kvorxml({"save", m_ansi, "-"}).out);
+    EXPECT_EQ(kvortest::ReadText(m_dir.File("copy.xml")), Kvorxml({"save", m_ansi, "-"}).out);
 }
 
 } // namespace

@@ -30,12 +30,6 @@ inline std::string Quoted(const std::string& word)
     return quoted + "'";
 }
 
-inline std::string Slurp(const std::string& path)
-{
-    const std::vector<unsigned char> bytes = kvortest::ReadBytes(path);
-    return std::string(bytes.begin(), bytes.end());
-}
-
 class KvorxmlTest : public ::testing::Test {
 protected:
     // Standard input is input (a file), else empty; standard output goes to
@@ -53,8 +47,8 @@ protected:
         }
         command += " <" + Quoted(input) + " >" + Quoted(output) + " 2>" + Quoted(m_dir.File("err"));
         const int status = std::system(command.c_str());
-        return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, Slurp(m_dir.File("out")),
-                       Slurp(m_dir.File("err"))};
+        return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, kvortest::ReadText(m_dir.File("out")),
+                       kvortest::ReadText(m_dir.File("err"))};
     }
     std::string File(const std::string& name, const std::string& text)
     {
