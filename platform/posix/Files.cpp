@@ -66,25 +66,30 @@ bool ToNative(LPCWSTR path, std::string& native)
     return true;
 }
 
-bool IsFolder(const std::string& path)
+bool IsFolder(const char* path)
 {
     struct stat info;
-    return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // ENOENT means "file not found" when the folder holding it exists and
-// "path not found" when it does not, as Win32 tells the two apart.
-DWORD MissingError(const std::string& path)
+// "path not found" when it does not, as Win32 tells the two apart. The
+// folder is looked at by cutting path in place: a copy could be refused.
+DWORD MissingError(std::string& path)
 {
     const size_t slash = path.find_last_of('/');
     if (slash == std::string::npos) {
         return ERROR_FILE_NOT_FOUND;
     }
-    const std::string folder = slash == 0 ? std::string("/") : path.substr(0, slash);
-    return IsFolder(folder) ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
+    const size_t end = slash == 0 ? 1 : slash;
+    const char kept = path[end];
+    path[end] = '\0';
+    const bool folderExists = IsFolder(path.c_str());
+    path[end] = kept;
+    return folderExists ? ERROR_FILE_NOT_FOUND : ERROR_PATH_NOT_FOUND;
 }
 
-void FailOpen(int error, const std::string& path)
+void FailOpen(int error, std::string& path)
 {
     if (error == ENOENT) {
         FailWith(MissingError(path));
@@ -314,7 +319,7 @@ BOOL DeleteFileW(LPCWSTR path)
     if (!ToNative(path, native)) {
         return FALSE;
     }
-    if (IsFolder(native)) {
+    if (IsFolder(native.c_str())) {
         FailWith(ERROR_ACCESS_DENIED);
         return FALSE;
     }

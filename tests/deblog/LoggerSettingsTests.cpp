@@ -1,9 +1,12 @@
 // The logger's start from the registry and zone registration.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "FailingAllocator.h"
 #include "LoggerFixture.h"
 
 using namespace kvortest;
@@ -150,6 +153,59 @@ TEST_F(LoggerTest, LongZoneNameIsCutInTheTableButNotInTheRegistry)
     ASSERT_EQ(1u, logger->RegisterZone(30, W(name).c_str(), kFile, 1));
     EXPECT_EQ(name.substr(0, 31), U8(logger->GetZone(30).name));
     EXPECT_EQ("dword:00000001", device.Value("SOFTWARE/KVOR/DebLogger/Zone/" + name, "OutputEnable"));
+}
+
+// The start with its 1st, 2nd, ... allocation refused, on a first start and
+// with a log file: each refused run either ends the start with one of its
+// failure messages or starts as the clean run does; nothing leaks either way.
+TEST_F(LoggerTest, EveryRefusedAllocationOfTheStartEndsItWithItsMessageOrNotAtAll)
+{
+    std::vector<std::string> failures = {
+        "Create global setting in registry unsuccessfully", "Failed to get exe file title, cannot create log file",
+        "Create the log foder \\DebLogger\\ unsuccessfully",
+        "Create the log file \\DebLogger\\" + U8(DebLogger::GetExeFileTitle()) + ".log unsuccessfully",
+        "Create zone setting for DebLog unsuccessfully", "Create zone setting for Win32 unsuccessfully",
+        "Create zone setting for DefaultZone unsuccessfully"};
+    for (std::string& failure : failures) {
+        failure = DigitsMasked(failure); // as the lines are compared
+    }
+    device.CreateKey("SOFTWARE/KVOR");
+    for (unsigned outputType : {0u, 2u}) { // 0: no DebLogger key yet
+        SCOPED_TRACE(outputType == 0 ? "first start" : "log file");
+        int refusedStarts = 0;
+        for (long nth = 1;; ++nth) {
+            RegDeleteTreeW(HKEY_LOCAL_MACHINE, KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger"));
+            std::filesystem::remove_all(device.LogFolder());
+            if (outputType != 0) {
+                SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", outputType);
+            }
+            debug.Clear();
+            const long live = LiveBlocks();
+            uint32_t started = 0;
+            bool refused = false;
+            {
+                DebLogger fresh;
+                FailAllocation(nth);
+                started = fresh.Initialize();
+                refused = AllocationWasRefused();
+                StopFailing();
+                EXPECT_EQ(started, fresh.IsZoneEnabled(65, 4)) << nth << ": the built-in zones as the start ended";
+            }
+            EXPECT_EQ(live, LiveBlocks()) << nth << ": blocks leaked";
+            if (!refused) {
+                EXPECT_EQ(1u, started) << "the clean start";
+                break;
+            }
+            if (started == 0) {
+                ++refusedStarts;
+                const std::vector<std::string> lines = Masked(debug.Lines());
+                ASSERT_FALSE(lines.empty()) << nth;
+                const std::string message = lines.back().substr(lines.back().rfind(']') + 1);
+                EXPECT_NE(failures.end(), std::find(failures.begin(), failures.end(), message)) << nth << ": " << message;
+            }
+        }
+        EXPECT_GT(refusedStarts, 0) << "no refusal reached the start";
+    }
 }
 
 } // namespace

@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include "FailingAllocator.h"
+#include "LoggerFixture.h"
 #include "kvor/dom/JXMLNode.h"
 #include "TestText.h"
 #include "TreeSnapshot.h"
@@ -109,20 +110,20 @@ long SweepBalanced(const std::function<void()>& operation, const std::function<v
         });
 }
 
-class LoadSweep : public ::testing::TestWithParam<Document> {};
-
-TEST_P(LoadSweep, EveryRefusalFailsTheLoadOrCostsOneAttributeAndNothingLeaks)
+// Loads document from a file in dir with each allocation refused in turn:
+// every refusal fails the load or costs one attribute, and nothing leaks.
+// Returns the number of loads made.
+long SweepLoad(const Document& document, const TempDir& dir)
 {
-    TempDir dir;
     const std::string file = dir.File("document.xml");
-    GetParam().utf16 ? WriteUtf16File(file, GetParam().text) : WriteText(file, GetParam().text);
+    document.utf16 ? WriteUtf16File(file, document.text) : WriteText(file, document.text);
     const WString path = W(file);
     IXmlNode* root = nullptr;
-    ASSERT_EQ(1u, CJXMLNode::CreateRootNodeFromFile(path.c_str(), &root));
+    EXPECT_EQ(1u, CJXMLNode::CreateRootNodeFromFile(path.c_str(), &root));
     const NodeSnapshot expected = SnapshotOf(root);
     delete root;
 
-    IXmlNode* const sentinel = reinterpret_cast<IXmlNode*>(&dir); // a failed load must leave it
+    IXmlNode* const sentinel = reinterpret_cast<IXmlNode*>(const_cast<TempDir*>(&dir)); // a failed load must leave it
     uint32_t result = 0;
     int failedLoads = 0;
     Losses seen = {};
@@ -153,6 +154,15 @@ TEST_P(LoadSweep, EveryRefusalFailsTheLoadOrCostsOneAttributeAndNothingLeaks)
     for (int kind = 0; kind < kLossKinds; ++kind) {
         EXPECT_GT(seen[kind], 0) << "loss kind " << kind << " never seen";
     }
+    return allocations + 2;
+}
+
+class LoadSweep : public ::testing::TestWithParam<Document> {};
+
+TEST_P(LoadSweep, EveryRefusalFailsTheLoadOrCostsOneAttributeAndNothingLeaks)
+{
+    TempDir dir;
+    SweepLoad(GetParam(), dir);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -163,6 +173,32 @@ INSTANTIATE_TEST_SUITE_P(
                                false},
                       Document{"TableGrowsWhileLoading", ManyAttributes(), false}),
     [](const ::testing::TestParamInfo<Document>& info) { return std::string(info.param.name); });
+
+// The same with the parser's zone logging everything to a log file: each
+// load still writes its entry and exit lines, whole, whatever was refused.
+TEST_F(LoggerTest, LoadSweepWithLoggingOnLogsEveryLoadsEntryAndExit)
+{
+    SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", 2);
+    SetDword("SOFTWARE/KVOR/DebLogger/Zone/kvorXMLParser", "OutputEnable", 1);
+    SetDword("SOFTWARE/KVOR/DebLogger/Zone/kvorXMLParser", "Severity", 0);
+    Start();
+    ASSERT_EQ(1u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), KVOR_TEXT("kvorXMLParser"), 1));
+    const long loads = SweepLoad(Document{"Logged", kDeviceUi, false}, m_dir);
+    Stop();
+    const std::vector<std::string> lines =
+        TextLines(Utf16FileText(device.LogFolder() + "/" + U8(DebLogger::GetExeFileTitle()) + ".log"));
+    ASSERT_FALSE(lines.empty());
+    long entries = 0, exits = 0;
+    for (size_t index = 1; index < lines.size(); ++index) { // after the header
+        const std::string& line = lines[index];
+        ASSERT_EQ(0u, line.find("[A][")) << index << ": " << line;
+        ASSERT_NE(std::string::npos, line.find("][kvorXMLP]")) << index << ": " << line;
+        entries += line.find("CJXMLNode::CreateRootNodeFromFile(") != std::string::npos && line.back() == '+';
+        exits += line.find("CJXMLNode::CreateRootNodeFromFile() -") != std::string::npos;
+    }
+    EXPECT_EQ(loads, entries);
+    EXPECT_EQ(loads, exits);
+}
 
 // got is clean less one line, or less one element's lines from its start
 // tag down to its own end tag.
