@@ -1,5 +1,7 @@
 // kvorxml's views of a document: the tree, the library's search and
 // queries, check's account of a load, and the exit status of each.
+#include <sys/stat.h>
+
 #include "KvorxmlRun.h"
 #include "RejectedDocuments.h"
 
@@ -89,6 +91,8 @@ TEST_F(KvorxmlTest, QueriesPrintWhatTheLibraryAnswers)
 TEST_F(KvorxmlTest, ExitStatusSaysWhatWentWrong)
 {
     const std::string missing = m_dir.File("missing.xml");
+    const std::string fifo = m_dir.File("fifo");
+    ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600)); // nobody writes to it: reading or writing it would wait
     const struct {
         const char* name;
         std::vector<std::string> words;
@@ -103,6 +107,9 @@ TEST_F(KvorxmlTest, ExitStatusSaysWhatWentWrong)
         {"bad --num", {"find", m_utf16, "slider", "--num", "value=x"}, 2, "--num takes"},
         {"missing file", {"tree", missing}, 1, "No such file"},
         {"a folder", {"tree", KVOR_EXAMPLES_DIR}, 1, "is a folder"},
+        {"a FIFO", {"tree", fifo}, 1, "not a regular file"},
+        {"a device", {"check", "/dev/zero"}, 1, "/dev/zero: not a regular file"},
+        {"a FIFO to save onto", {"save", m_utf16, fifo}, 1, "is left as it was: not a regular file"},
         {"does not load", {"find", "-", "a"}, 1, "(standard input):1:1: does not load: "},
         {"no such element", {"find", m_utf16, "nosuch"}, 1, "no element <nosuch>"},
         {"no such attribute", {"get", m_utf16, "window", "nosuch"}, 1, "has no attribute \"nosuch\""},
@@ -118,6 +125,8 @@ TEST_F(KvorxmlTest, ExitStatusSaysWhatWentWrong)
         EXPECT_NE(std::string::npos, run.err.find(entry.err)) << run.err;
     }
     EXPECT_FALSE(kvortest::FileExists(missing)) << "a look at a missing file must not create it";
+    struct stat info;
+    EXPECT_TRUE(stat(fifo.c_str(), &info) == 0 && S_ISFIFO(info.st_mode)) << "the FIFO was replaced";
 }
 
 TEST_F(KvorxmlTest, EveryCommandHasHelp)

@@ -68,20 +68,22 @@ bool InputBytes::Grow(size_t capacity)
 
 bool InputBytes::Read(const std::string& path, std::string& error)
 {
-    const int fd = IsStandardStream(path) ? STDIN_FILENO : open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const bool named = !IsStandardStream(path);
+    // Opened without waiting: a FIFO nobody writes to must not hold the client.
+    const int fd = named ? open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK) : STDIN_FILENO;
     if (fd < 0) {
         error = path + ": " + std::strerror(errno);
         return false;
     }
     Descriptor input(fd);
-    if (!ReadFrom(fd, error)) {
+    if (!ReadFrom(fd, named, error)) {
         error = DisplayName(path) + ": " + error;
         return false;
     }
     return true;
 }
 
-bool InputBytes::ReadFrom(int fd, std::string& error)
+bool InputBytes::ReadFrom(int fd, bool plainFileOnly, std::string& error)
 {
     struct stat info;
     if (fstat(fd, &info) != 0) {
@@ -90,6 +92,12 @@ bool InputBytes::ReadFrom(int fd, std::string& error)
     }
     if (S_ISDIR(info.st_mode)) {
         error = "is a folder";
+        return false;
+    }
+    // A named device or FIFO could hold the client or never end, as it
+    // would the library; standard input is read whatever it is.
+    if (plainFileOnly && !S_ISREG(info.st_mode)) {
+        error = "not a regular file";
         return false;
     }
     if (S_ISREG(info.st_mode) && static_cast<uint64_t>(info.st_size) > kLargest) {

@@ -21,11 +21,12 @@ public:
     InputBytes(const InputBytes&) = delete;
     InputBytes& operator=(const InputBytes&) = delete;
 
-    // Reads everything there is; false with error set (the name and the
-    // system's reason) when it cannot.
+    // Reads everything there is: a named file only when it is a regular
+    // file, "-" standard input whatever it is; false with error set (the
+    // name and the reason) when it cannot.
     bool Read(const std::string& path, std::string& error);
     // The same from an open descriptor, from where it stands.
-    bool ReadFrom(int descriptor, std::string& error);
+    bool ReadFrom(int descriptor, bool plainFileOnly, std::string& error);
 
     // Hands the block over (null when empty): kvor::Release frees it.
     unsigned char* Take();

@@ -63,6 +63,12 @@ bool StagedFile::Create(const std::string& target, std::string& error)
 {
     const bool toOutput = IsStandardStream(target);
     m_target = toOutput ? target : ResolvedTarget(target);
+    // A device or FIFO in the target's place is neither replaced nor waited on.
+    struct stat info;
+    if (!toOutput && stat(m_target.c_str(), &info) == 0 && !S_ISREG(info.st_mode)) {
+        error = "not a regular file";
+        return false;
+    }
     const std::string folder = toOutput ? TemporaryFolder() : FolderOf(m_target);
     const std::string stem = toOutput ? "output" : m_target.substr(m_target.rfind('/') + 1);
     // ".<stem>.kvorxml-XXXXXX", the stem cut to keep the name within limits.

@@ -50,7 +50,7 @@ bool StartTagsFit(IXmlNode* root, std::string& error)
 bool ReadsBackTheSame(IXmlNode* root, const StagedFile& file, std::string& error)
 {
     InputBytes bytes;
-    if (!file.Rewind() || !bytes.ReadFrom(file.Descriptor(), error)) {
+    if (!file.Rewind() || !bytes.ReadFrom(file.Descriptor(), true, error)) {
         error = "the written copy cannot be read back: " + (error.empty() ? Reason() : error);
         return false;
     }
