@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "PosixSupport.h"
+#include "SystemCalls.h"
 
 struct KvorRegistryKey {
     std::string path;
@@ -42,6 +43,7 @@ namespace {
 
 using kvor::posix::MakeFolders;
 using kvor::posix::Win32ErrorFromErrno;
+namespace sys = kvor::posix::sys;
 
 const char kDefaultValueFile[] = "@";
 const char kLockFile[] = "/.lock";
@@ -90,7 +92,7 @@ public:
             return;
         }
         MakeFolders(root);
-        m_fd = open((root + kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        m_fd = sys::Open((root + kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         while (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
         }
     }
@@ -116,7 +118,7 @@ public:
                 return;
             }
         }
-        const int fd = open((root + kLockFile).c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = sys::Open((root + kLockFile).c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             return;
         }
@@ -152,13 +154,13 @@ bool SameName(const std::string& left, const char* right)
 bool IsFolder(const std::string& path)
 {
     struct stat status;
-    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    return sys::PathStatus(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 bool IsRegularFile(const std::string& path)
 {
     struct stat status;
-    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    return sys::PathStatus(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 // The entry of folder named name ignoring case, a folder or a file as asked.
@@ -169,7 +171,7 @@ bool FindEntry(const std::string& folder, const std::string& name, bool wantFold
         *found = exact;
         return true;
     }
-    DIR* dir = opendir(folder.c_str());
+    DIR* dir = sys::OpenFolder(folder.c_str());
     if (dir == nullptr) {
         return false;
     }
@@ -391,14 +393,14 @@ std::string FormatValueLine(DWORD type, const BYTE* data, DWORD size)
 
 bool ReadLine(const std::string& path, std::string* line)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = sys::Open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
     std::string content;
     char buffer[512];
     for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof(buffer));
+        const ssize_t got = sys::Read(fd, buffer, sizeof(buffer));
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -418,7 +420,7 @@ bool ReadLine(const std::string& path, std::string* line)
 LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const std::string& text)
 {
     std::string temporary = folder + "/.value-XXXXXX";
-    const int fd = mkostemp(&temporary[0], O_CLOEXEC);
+    const int fd = sys::MakeTemporaryFile(&temporary[0], O_CLOEXEC);
     if (fd < 0) {
         return FailFromErrno();
     }
@@ -426,7 +428,7 @@ LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const 
     const bool written = kvor::posix::WriteAll(fd, text.data(), text.size());
     const int writeError = errno;
     close(fd);
-    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
+    if (!written || sys::Rename(temporary.c_str(), target.c_str()) != 0) {
         const int error = written ? errno : writeError;
         unlink(temporary.c_str());
         return Fail(static_cast<LSTATUS>(Win32ErrorFromErrno(error)));
@@ -499,7 +501,7 @@ LSTATUS CreateKey(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition)
             }
         }
         const std::string path = folder + "/" + name;
-        if (mkdir(path.c_str(), 0755) != 0 && !(errno == EEXIST && IsFolder(path))) {
+        if (sys::MakeFolder(path.c_str(), 0755) != 0 && !(errno == EEXIST && IsFolder(path))) {
             const LSTATUS error = FailFromErrno();
             g_creationLock.Release();
             return error;
@@ -599,7 +601,7 @@ LSTATUS DeleteValue(HKEY key, LPCWSTR valueName)
     if (!FindEntry(folder, ValueFileName(valueName), false, &file)) {
         return Fail(ERROR_FILE_NOT_FOUND);
     }
-    return unlink(file.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();
+    return sys::Unlink(file.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();
 }
 
 // The subkey folders or the value files of a folder, in the order of their
@@ -607,7 +609,7 @@ LSTATUS DeleteValue(HKEY key, LPCWSTR valueName)
 std::vector<std::string> Listing(const std::string& folder, bool folders)
 {
     std::vector<std::string> files;
-    DIR* dir = opendir(folder.c_str());
+    DIR* dir = sys::OpenFolder(folder.c_str());
     if (dir == nullptr) {
         return files;
     }
@@ -672,7 +674,7 @@ LSTATUS EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPWSTR classN
         *classChars = 0;
     }
     struct stat status;
-    if (lastWrite != nullptr && stat(subkey.c_str(), &status) == 0) {
+    if (lastWrite != nullptr && sys::PathStatus(subkey.c_str(), &status) == 0) {
         // 100-nanosecond intervals since 1601.
         const uint64_t ticks = (static_cast<uint64_t>(status.st_mtim.tv_sec) + 11644473600ull) * 10000000ull +
                                static_cast<uint64_t>(status.st_mtim.tv_nsec) / 100;
@@ -702,10 +704,10 @@ LSTATUS EnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPDWORD typ
 LSTATUS RemoveFolder(const std::string& folder)
 {
     std::string aside = folder.substr(0, folder.rfind('/')) + "/.deleted-XXXXXX";
-    if (mkdtemp(&aside[0]) == nullptr) {
+    if (sys::MakeTemporaryFolder(&aside[0]) == nullptr) {
         return FailFromErrno();
     }
-    if (rename(folder.c_str(), aside.c_str()) != 0) {
+    if (sys::Rename(folder.c_str(), aside.c_str()) != 0) {
         const LSTATUS error = FailFromErrno();
         rmdir(aside.c_str());
         return error;
@@ -730,7 +732,7 @@ LSTATUS DeleteTree(HKEY key, LPCWSTR subKey)
         for (const std::string& file : Listing(folder, folders)) {
             const std::string path = folder + "/" + file;
             const LSTATUS removed = folders ? RemoveFolder(path)
-                                            : unlink(path.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();
+                                            : sys::Unlink(path.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();
             if (removed != ERROR_SUCCESS) {
                 return removed;
             }

@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "PosixSupport.h"
+#include "SystemCalls.h"
 #include "kvorVersion.h"
+
+namespace sys = kvor::posix::sys;
 
 namespace {
 
@@ -27,7 +30,7 @@ struct VersionBlock {
 
 class File {
 public:
-    explicit File(const std::string& path) : m_fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    explicit File(const std::string& path) : m_fd(sys::Open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
     ~File()
     {
         if (m_fd >= 0) {
@@ -42,7 +45,7 @@ public:
     {
         uint8_t* out = static_cast<uint8_t*>(buffer);
         while (size > 0) {
-            const ssize_t got = pread(m_fd, out, size, static_cast<off_t>(offset));
+            const ssize_t got = sys::ReadAt(m_fd, out, size, static_cast<off_t>(offset));
             if (got < 0 && errno == EINTR) {
                 continue;
             }
@@ -113,7 +116,7 @@ std::string FilePath(LPCWSTR path)
 {
     const std::string native = kvor::posix::NativePath(path);
     struct stat status;
-    if (stat(native.c_str(), &status) == 0 || path[0] != u'\\') {
+    if (sys::PathStatus(native.c_str(), &status) == 0 || path[0] != u'\\') {
         return native;
     }
     std::string host = kvor::posix::ToUtf8(path);
