@@ -136,9 +136,15 @@ Opened OpenAlways(const std::string& path, int flags, DWORD disposition)
 bool RejectAllButFiles(int descriptor)
 {
     struct stat info;
-    if (sys::FileStatus(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool known = sys::FileStatus(descriptor, &info) == 0;
+    if (!known || !S_ISREG(info.st_mode)) {
+        const int error = errno;
         close(descriptor);
-        FailWith(ERROR_ACCESS_DENIED);
+        if (known) {
+            FailWith(ERROR_ACCESS_DENIED);
+        } else {
+            FailWithErrno(error);
+        }
         return true;
     }
     fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);

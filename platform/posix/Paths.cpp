@@ -68,6 +68,10 @@ bool WriteAll(int descriptor, const char* bytes, size_t length)
             continue;
         }
         if (put <= 0) {
+            // A write that moves nothing leaves no errno; the disk is full.
+            if (put == 0) {
+                errno = ENOSPC;
+            }
             return false;
         }
         bytes += put;

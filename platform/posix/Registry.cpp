@@ -391,6 +391,8 @@ std::string FormatValueLine(DWORD type, const BYTE* data, DWORD size)
     return line + "\"";
 }
 
+// False with errno when the file cannot be read whole: a value read in
+// part would be handed out as if it were all there.
 bool ReadLine(const std::string& path, std::string* line)
 {
     const int fd = sys::Open(path.c_str(), O_RDONLY | O_CLOEXEC);
@@ -399,17 +401,19 @@ bool ReadLine(const std::string& path, std::string* line)
     }
     std::string content;
     char buffer[512];
-    for (;;) {
-        const ssize_t got = sys::Read(fd, buffer, sizeof(buffer));
-        if (got < 0 && errno == EINTR) {
-            continue;
+    ssize_t got = 0;
+    do {
+        got = sys::Read(fd, buffer, sizeof(buffer));
+        if (got > 0) {
+            content.append(buffer, static_cast<size_t>(got));
         }
-        if (got <= 0 || content.size() > kMaxValueFile) {
-            break;
-        }
-        content.append(buffer, static_cast<size_t>(got));
-    }
+    } while ((got > 0 && content.size() <= kMaxValueFile) || (got < 0 && errno == EINTR));
+    const int readError = errno;
     close(fd);
+    if (got < 0) {
+        errno = readError;
+        return false;
+    }
     const size_t end = content.find_first_of("\r\n");
     *line = content.substr(0, end);
     return true;
@@ -570,8 +574,11 @@ LSTATUS QueryValue(HKEY key, LPCWSTR valueName, LPDWORD type, LPBYTE data, LPDWO
     if (!FolderOf(key, &folder)) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (!FindEntry(folder, ValueFileName(valueName), false, &file) || !ReadValue(file, &value)) {
+    if (!FindEntry(folder, ValueFileName(valueName), false, &file)) {
         return Fail(ERROR_FILE_NOT_FOUND);
+    }
+    if (!ReadValue(file, &value)) {
+        return FailFromErrno();
     }
     return HandOutValue(value, type, data, dataSize);
 }
@@ -605,13 +612,14 @@ LSTATUS DeleteValue(HKEY key, LPCWSTR valueName)
 }
 
 // The subkey folders or the value files of a folder, in the order of their
-// names ignoring case; the store's own files are left out.
-std::vector<std::string> Listing(const std::string& folder, bool folders)
+// names ignoring case; the store's own files are left out. A folder that
+// cannot be listed is an error, never an empty key.
+LSTATUS Listing(const std::string& folder, bool folders, std::vector<std::string>* listed)
 {
-    std::vector<std::string> files;
+    std::vector<std::string>& files = *listed;
     DIR* dir = sys::OpenFolder(folder.c_str());
     if (dir == nullptr) {
-        return files;
+        return FailFromErrno();
     }
     while (dirent* entry = readdir(dir)) {
         const std::string path = folder + "/" + entry->d_name;
@@ -624,7 +632,7 @@ std::vector<std::string> Listing(const std::string& folder, bool folders)
         return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
                                             [](char a, char b) { return FoldAscii(a) < FoldAscii(b); });
     });
-    return files;
+    return ERROR_SUCCESS;
 }
 
 // The name of the index-th entry, copied out as the enumeration calls do:
@@ -634,7 +642,11 @@ LSTATUS NameAt(const std::string& folder, bool folders, DWORD index, LPWSTR name
     if (name == nullptr || chars == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    const std::vector<std::string> files = Listing(folder, folders);
+    std::vector<std::string> files;
+    const LSTATUS listed = Listing(folder, folders, &files);
+    if (listed != ERROR_SUCCESS) {
+        return listed;
+    }
     if (index >= files.size()) {
         return Fail(ERROR_NO_MORE_ITEMS);
     }
@@ -696,7 +708,7 @@ LSTATUS EnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPDWORD typ
     if (named != ERROR_SUCCESS) {
         return named;
     }
-    return ReadValue(file, &value) ? HandOutValue(value, type, data, dataSize) : Fail(ERROR_FILE_NOT_FOUND);
+    return ReadValue(file, &value) ? HandOutValue(value, type, data, dataSize) : FailFromErrno();
 }
 
 // Renames the folder out of sight first, so that nobody finds the key half
@@ -729,7 +741,12 @@ LSTATUS DeleteTree(HKEY key, LPCWSTR subKey)
         return RemoveFolder(folder);
     }
     for (bool folders : {true, false}) {
-        for (const std::string& file : Listing(folder, folders)) {
+        std::vector<std::string> files;
+        const LSTATUS listed = Listing(folder, folders, &files);
+        if (listed != ERROR_SUCCESS) {
+            return listed;
+        }
+        for (const std::string& file : files) {
             const std::string path = folder + "/" + file;
             const LSTATUS removed = folders ? RemoveFolder(path)
                                             : sys::Unlink(path.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();

@@ -14,24 +14,19 @@ std::atomic<bool> g_faultsArmed{false};
 
 namespace {
 
+// One call's faults; call numbers count from the last disarming.
 struct Fault {
-    long seen;     // calls counted since arming
-    long first;    // the first call that strikes; 0 when disarmed
-    long last;
-    int error;     // 0: a short transfer
-    size_t bytes;
+    long seen;
+    long failFirst; // 0: no failure armed
+    long failLast;
+    int error;
+    long shortAt;   // 0: no short transfer armed
+    size_t shortBytes;
 };
 
 std::mutex g_mutex;
 Fault g_faults[static_cast<int>(SystemCall::Count)];
 bool g_struck = false;
-
-void Arm(SystemCall which, const Fault& fault)
-{
-    std::lock_guard<std::mutex> guard(g_mutex);
-    g_faults[static_cast<int>(which)] = fault;
-    g_faultsArmed.store(true, std::memory_order_relaxed);
-}
 
 } // namespace
 
@@ -39,20 +34,15 @@ bool Strikes(SystemCall call, size_t* bytes)
 {
     std::lock_guard<std::mutex> guard(g_mutex);
     Fault& fault = g_faults[static_cast<int>(call)];
-    if (fault.first == 0) {
-        return false;
-    }
     const long nth = ++fault.seen;
-    if (nth < fault.first || nth > fault.last) {
+    if (nth == fault.shortAt && bytes != nullptr) {
+        g_struck = true;
+        *bytes = *bytes < fault.shortBytes ? *bytes : fault.shortBytes;
+    }
+    if (fault.failFirst == 0 || nth < fault.failFirst || nth > fault.failLast) {
         return false;
     }
     g_struck = true;
-    if (fault.error == 0) {
-        if (bytes != nullptr && *bytes > fault.bytes) {
-            *bytes = fault.bytes;
-        }
-        return false;
-    }
     errno = fault.error;
     return true;
 }
@@ -62,22 +52,33 @@ bool Strikes(SystemCall call, size_t* bytes)
 
 namespace testing {
 
+using posix::sys::g_faults;
+using posix::sys::g_mutex;
+
 void FailSystemCall(SystemCall which, long nth, int error, long count)
 {
-    const long last = count >= kFromThenOn - nth ? kFromThenOn : nth + count - 1;
-    posix::sys::Arm(which, {0, nth, last, error, 0});
+    std::lock_guard<std::mutex> guard(g_mutex);
+    posix::sys::Fault& fault = g_faults[static_cast<int>(which)];
+    fault.failFirst = fault.seen + nth;
+    fault.failLast = count >= kFromThenOn - fault.failFirst ? kFromThenOn : fault.failFirst + count - 1;
+    fault.error = error;
+    posix::sys::g_faultsArmed.store(true, std::memory_order_relaxed);
 }
 
 void ShortenSystemCall(SystemCall which, long nth, size_t bytes)
 {
-    posix::sys::Arm(which, {0, nth, nth, 0, bytes});
+    std::lock_guard<std::mutex> guard(g_mutex);
+    posix::sys::Fault& fault = g_faults[static_cast<int>(which)];
+    fault.shortAt = fault.seen + nth;
+    fault.shortBytes = bytes;
+    posix::sys::g_faultsArmed.store(true, std::memory_order_relaxed);
 }
 
 bool ClearSystemCallFaults()
 {
-    std::lock_guard<std::mutex> guard(posix::sys::g_mutex);
+    std::lock_guard<std::mutex> guard(g_mutex);
     posix::sys::g_faultsArmed.store(false, std::memory_order_relaxed);
-    for (posix::sys::Fault& fault : posix::sys::g_faults) {
+    for (posix::sys::Fault& fault : g_faults) {
         fault = {};
     }
     const bool struck = posix::sys::g_struck;
