@@ -1,0 +1,137 @@
+// The registry store when the system's calls fail: each call reports the
+// Win32 error, the store keeps its old state whole, leaves no stray file
+// behind and never keeps holding the lock under which keys are created.
+#include <cerrno>
+#include <fcntl.h>
+#include <filesystem>
+#include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
+
+#include "SystemCallFault.h"
+#include "TestText.h"
+
+using namespace kvortest;
+
+namespace {
+
+const WCHAR kKey[] = KVOR_TEXT("SOFTWARE\\T");
+
+Outcome Reported(LSTATUS status, const std::string& detail = "") { return {status, GetLastError(), detail}; }
+
+Outcome Query(HKEY key)
+{
+    DWORD value = 0, size = sizeof(value);
+    const LSTATUS status = RegQueryValueExW(key, KVOR_TEXT("V"), nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size);
+    return Reported(status, std::to_string(value));
+}
+LSTATUS SetValue(HKEY key, DWORD value)
+{
+    return RegSetValueExW(key, KVOR_TEXT("V"), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&value), sizeof(value));
+}
+Outcome SetSeven(HKEY key) { return Reported(SetValue(key, 7)); }
+Outcome CreateTwoLevels(HKEY key)
+{
+    HKEY created = nullptr;
+    const LSTATUS status = RegCreateKeyExW(key, KVOR_TEXT("new\\deeper"), 0, nullptr, 0, 0, nullptr, &created, nullptr);
+    return Reported(status == ERROR_SUCCESS ? RegCloseKey(created) : status);
+}
+Outcome FirstSubkey(HKEY key)
+{
+    WCHAR name[64];
+    DWORD chars = 64;
+    const LSTATUS status = RegEnumKeyExW(key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr);
+    return Reported(status, status == ERROR_SUCCESS ? U8(name) : "");
+}
+Outcome FirstValue(HKEY key)
+{
+    WCHAR name[64];
+    DWORD chars = 64, value = 0, size = sizeof(value);
+    return Reported(RegEnumValueW(key, 0, name, &chars, nullptr, nullptr, reinterpret_cast<BYTE*>(&value), &size),
+                    std::to_string(value));
+}
+Outcome DeleteValue(HKEY key) { return Reported(RegDeleteValueW(key, KVOR_TEXT("V"))); }
+Outcome DeleteSubkey(HKEY key) { return Reported(RegDeleteTreeW(key, KVOR_TEXT("sub"))); }
+Outcome DeleteAll(HKEY key) { return Reported(RegDeleteTreeW(key, nullptr)); }
+
+class RegistryFaults : public ::testing::Test {
+protected:
+    void SetUp() override
+    {
+        HKEY key = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, KVOR_TEXT("SOFTWARE\\T\\sub"), 0, nullptr, 0, 0,
+                                                 nullptr, &key, nullptr));
+        RegCloseKey(key);
+        ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, kKey, 0, 0, &m_key));
+    }
+    void TearDown() override { RegCloseKey(m_key); }
+
+    // "value subkeys...", then "stray" for each file the store left aside and
+    // "locked" while the creation lock is still held.
+    std::string State() const
+    {
+        std::string state = Query(m_key).detail;
+        WCHAR name[64];
+        for (DWORD index = 0, chars = 64;
+             RegEnumKeyExW(m_key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+             ++index, chars = 64) {
+            state += " " + U8(name);
+        }
+        for (const auto& entry : std::filesystem::recursive_directory_iterator(m_dir.Path())) {
+            const std::string name = entry.path().filename().string();
+            state += name.rfind(".value-", 0) == 0 || name.rfind(".deleted-", 0) == 0 ? " stray" : "";
+        }
+        const int lock = open(m_dir.File(".lock").c_str(), O_RDONLY);
+        state += lock >= 0 && flock(lock, LOCK_EX | LOCK_NB) != 0 ? " locked" : "";
+        if (lock >= 0) {
+            close(lock);
+        }
+        return state;
+    }
+
+    TempDir m_dir;
+    ScopedEnv m_store{"KVOR_REGISTRY", m_dir.Path()};
+    HKEY m_key = nullptr;
+};
+
+TEST_F(RegistryFaults, EachCallReportsTheErrorAndKeepsTheStoreWhole)
+{
+    using S = SystemCall;
+    const DWORD denied = ERROR_ACCESS_DENIED, full = ERROR_DISK_FULL;
+    const struct { const char* what; Fault fault; Outcome (*operation)(HKEY); LSTATUS result; DWORD error;
+                   const char* detail; const char* after; } cases[] = {
+        {"query: value unreadable", Failing(S::Open, EACCES), Query, 5, denied, "0", "12 sub"},
+        {"query: read fails", Failing(S::Read, EIO), Query, 31, 31, "0", "12 sub"},
+        {"query: interrupted read", Failing(S::Read, EINTR), Query, 0, kUntouched, "12", "12 sub"},
+        {"query: short reads", Shortened(S::Read, 2), Query, 0, kUntouched, "12", "12 sub"},
+        {"set: no temporary file", Failing(S::Open, EMFILE), SetSeven, 4, 4, "", "12 sub"},
+        {"set: disk full", Failing(S::Write, ENOSPC), SetSeven, 112, full, "", "12 sub"},
+        {"set: write moves nothing", Shortened(S::Write, 0), SetSeven, 112, full, "", "12 sub"},
+        {"set: short writes", Shortened(S::Write, 3), SetSeven, 0, kUntouched, "", "7 sub"},
+        {"set: rename refused", Failing(S::Rename, EACCES), SetSeven, 5, denied, "", "12 sub"},
+        {"create: folder refused", Failing(S::MakeFolder, EACCES), CreateTwoLevels, 5, denied, "", "12 sub"},
+        {"create: second folder refused", Failing(S::MakeFolder, ENOSPC, 2), CreateTwoLevels, 112, full, "",
+         "12 new sub"},
+        {"list keys: folder unreadable", Failing(S::OpenFolder, EACCES), FirstSubkey, 5, denied, "", "12 sub"},
+        {"list values: value unreadable", Failing(S::Read, EIO), FirstValue, 31, 31, "0", "12 sub"},
+        {"delete value refused", Failing(S::Unlink, EACCES), DeleteValue, 5, denied, "", "12 sub"},
+        {"delete key: no room to set it aside", Failing(S::MakeFolder, ENOSPC), DeleteSubkey, 112, full, "", "12 sub"},
+        {"delete key: rename refused", Failing(S::Rename, EACCES), DeleteSubkey, 5, denied, "", "12 sub"},
+        {"delete all: key unreadable", Failing(S::OpenFolder, EACCES), DeleteAll, 5, denied, "", "12 sub"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        RegDeleteTreeW(m_key, KVOR_TEXT("new"));
+        ASSERT_EQ(ERROR_SUCCESS, SetValue(m_key, 12));
+        Outcome outcome;
+        {
+            ArmedFault armed(c.fault);
+            SetLastError(kUntouched);
+            outcome = c.operation(m_key);
+        }
+        ExpectOutcome(outcome, c.result, c.error, c.detail);
+        EXPECT_EQ(State(), c.after);
+    }
+}
+
+} // namespace
