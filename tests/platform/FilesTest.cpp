@@ -49,23 +49,6 @@ TEST(Files, EachDispositionOnAnExistingAndAMissingFile)
     }
 }
 
-TEST(Files, WriteSizeSeekFromTheEndAndRead)
-{
-    TempDir dir;
-    const HANDLE file = Open(dir.File("data.bin"), CREATE_ALWAYS);
-    DWORD done = 0, high = 99;
-    char buffer[16] = {};
-    EXPECT_TRUE(WriteFile(file, "0123456789", 10, &done, nullptr));
-    EXPECT_EQ(GetFileSize(file, &high), 10u);
-    EXPECT_EQ(high, 0u);
-    EXPECT_EQ(SetFilePointer(file, -1, nullptr, FILE_END), 9u);
-    EXPECT_TRUE(ReadFile(file, buffer, 16, &done, nullptr));
-    EXPECT_EQ(std::string(buffer, done), "9");
-    EXPECT_EQ(SetFilePointer(file, -20, nullptr, FILE_BEGIN), INVALID_SET_FILE_POINTER);
-    EXPECT_TRUE(FlushFileBuffers(file));
-    EXPECT_TRUE(CloseHandle(file));
-}
-
 // Each operation on the file "f" (holding 0123456789, open for reading
 // and writing) or on a path in the same folder.
 using Operation = Outcome (*)(HANDLE file, const std::string& path);
@@ -84,7 +67,14 @@ Outcome WriteTen(HANDLE file, const std::string& path)
     return {written, GetLastError(), std::to_string(done) + " " + kvortest::ReadText(path)};
 }
 Outcome Size(HANDLE file, const std::string&) { return {GetFileSize(file, nullptr), GetLastError(), ""}; }
-Outcome SeekEnd(HANDLE file, const std::string&) { return {SetFilePointer(file, -1, nullptr, FILE_END), GetLastError(), ""}; }
+// Seeks to the last byte, or before the start, and reads from there.
+Outcome Seek(HANDLE file, const std::string& path)
+{
+    const DWORD at = path.back() == 'f' ? SetFilePointer(file, -1, nullptr, FILE_END)
+                                        : SetFilePointer(file, -20, nullptr, FILE_BEGIN);
+    const DWORD error = GetLastError();
+    return {at, error, ReadAll(file, path).detail};
+}
 Outcome Flush(HANDLE file, const std::string&) { return {FlushFileBuffers(file), GetLastError(), ""}; }
 std::string Presence(const std::string& path) { return FileExists(path) ? "there" : "absent"; }
 Outcome OpenPath(HANDLE, const std::string& path)
@@ -100,7 +90,7 @@ Outcome MakeFolder(HANDLE, const std::string& path)
 }
 Outcome Attributes(HANDLE, const std::string& path) { return {GetFileAttributesW(W(path).c_str()), GetLastError(), ""}; }
 
-TEST(Files, FailuresOfTheSystemReportWin32ErrorsAndLoseNothing)
+TEST(Files, EachOperationReportsItsWin32OutcomeAlsoWhenTheSystemFails)
 {
     using S = SystemCall;
     const DWORD untouched = kUntouched, full = ERROR_DISK_FULL, denied = ERROR_ACCESS_DENIED, failure = 31;
@@ -114,8 +104,13 @@ TEST(Files, FailuresOfTheSystemReportWin32ErrorsAndLoseNothing)
         {"short write is continued", Shortened(S::Write, 4), WriteTen, "f", TRUE, untouched, "10 abcdefghij"},
         {"short write, then disk full", Shortened(S::Write, 4, ENOSPC), WriteTen, "f", FALSE, full, "4 abcd456789"},
         {"interrupted write is retried", Failing(S::Write, EINTR), WriteTen, "f", TRUE, untouched, "10 abcdefghij"},
+        {"size", kNoFault, Size, "f", 10, ERROR_SUCCESS, ""},
         {"size unknown", Failing(S::FileStatus, EIO), Size, "f", INVALID_FILE_SIZE, failure, ""},
-        {"seek fails", Failing(S::Seek, EINVAL), SeekEnd, "f", INVALID_SET_FILE_POINTER, ERROR_INVALID_PARAMETER, ""},
+        {"seek to the last byte", kNoFault, Seek, "f", 9, ERROR_SUCCESS, "9"},
+        {"seek before the start", kNoFault, Seek, "b", INVALID_SET_FILE_POINTER, ERROR_INVALID_PARAMETER, "0123456789"},
+        {"seek fails", Failing(S::Seek, EINVAL), Seek, "f", INVALID_SET_FILE_POINTER, ERROR_INVALID_PARAMETER,
+         "0123456789"},
+        {"flush", kNoFault, Flush, "f", TRUE, untouched, ""},
         {"flush: disk full", Failing(S::Sync, ENOSPC), Flush, "f", FALSE, full, ""},
         {"open denied", Failing(S::Open, EACCES), OpenPath, "new", FALSE, denied, "absent"},
         {"open: too many files", Failing(S::Open, EMFILE), OpenPath, "f", FALSE, ERROR_TOO_MANY_OPEN_FILES, "there"},

@@ -4,7 +4,7 @@
 #ifndef KVOR_TEST_SYSTEM_CALL_FAULT_H
 #define KVOR_TEST_SYSTEM_CALL_FAULT_H
 
-#include <dirent.h>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "kvor/platform/SystemCallFaults.h"
@@ -26,16 +26,9 @@ inline Fault Failing(SystemCall call, int error, long nth = 1) { return {call, e
 inline Fault Shortened(SystemCall call, long bytes, int thenError = 0) { return {call, thenError, 2, bytes}; }
 const Fault kNoFault = {SystemCall::Count, 0, 0, -1};
 
-inline int OpenDescriptors()
+inline long OpenDescriptors()
 {
-    int count = 0;
-    if (DIR* dir = opendir("/proc/self/fd")) {
-        while (readdir(dir) != nullptr) {
-            ++count;
-        }
-        closedir(dir);
-    }
-    return count;
+    return std::distance(std::filesystem::directory_iterator("/proc/self/fd"), {});
 }
 
 // Arms fault for one scope; on leaving it checks that the fault struck and
@@ -67,7 +60,7 @@ public:
 
 private:
     const bool m_armed;
-    const int m_descriptors;
+    const long m_descriptors;
     const size_t m_blocks;
 };
 
