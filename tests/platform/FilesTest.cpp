@@ -4,49 +4,20 @@
 #include <cerrno>
 #include <sys/stat.h>
 
-#include <cstring>
+#include <filesystem>
 #include <gtest/gtest.h>
 
 #include "SystemCallFault.h"
 #include "TestText.h"
 
 using namespace kvortest;
-using kvortest::FileExists;
-using kvortest::TempDir;
-using kvortest::W;
 
 namespace {
 
-HANDLE Open(const std::string& path, DWORD disposition, DWORD access = GENERIC_READ | GENERIC_WRITE)
+HANDLE Open(const std::string& path, DWORD disposition)
 {
-    return CreateFileW(W(path).c_str(), access, FILE_SHARE_READ, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-}
-
-TEST(Files, EachDispositionOnAnExistingAndAMissingFile)
-{
-    // before: the file's text, null for no file; after: its text afterwards, null for still no file.
-    struct Case { DWORD disposition; const char* before; bool opens; DWORD error; const char* after; };
-    const DWORD unused = 3; // OPEN_EXISTING: the library opens files only the two other ways
-    const Case cases[] = {
-        {OPEN_ALWAYS, "old", true, ERROR_ALREADY_EXISTS, "old"}, {CREATE_ALWAYS, "old", true, ERROR_ALREADY_EXISTS, ""},
-        {OPEN_ALWAYS, nullptr, true, ERROR_SUCCESS, ""},         {CREATE_ALWAYS, nullptr, true, ERROR_SUCCESS, ""},
-        {unused, "old", false, ERROR_INVALID_PARAMETER, "old"},
-    };
-    for (const Case& c : cases) {
-        SCOPED_TRACE("disposition " + std::to_string(c.disposition) + (c.before ? " on a file" : " on no file"));
-        TempDir dir;
-        const std::string path = dir.File("f.txt");
-        if (c.before != nullptr) {
-            kvortest::WriteText(path, c.before);
-        }
-        SetLastError(12345);
-        const HANDLE file = Open(path, c.disposition);
-        EXPECT_EQ(file != INVALID_HANDLE_VALUE, c.opens);
-        EXPECT_EQ(GetLastError(), c.error);
-        EXPECT_TRUE(file == INVALID_HANDLE_VALUE || CloseHandle(file));
-        EXPECT_EQ(FileExists(path), c.after != nullptr);
-        EXPECT_EQ(kvortest::ReadBytes(path).size(), std::strlen(c.after != nullptr ? c.after : ""));
-    }
+    return CreateFileW(W(path).c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ, nullptr, disposition,
+                       FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 // Each operation on the file "f" (holding 0123456789, open for reading
@@ -76,10 +47,18 @@ Outcome Seek(HANDLE file, const std::string& path)
     return {at, error, ReadAll(file, path).detail};
 }
 Outcome Flush(HANDLE file, const std::string&) { return {FlushFileBuffers(file), GetLastError(), ""}; }
-std::string Presence(const std::string& path) { return FileExists(path) ? "there" : "absent"; }
-Outcome OpenPath(HANDLE, const std::string& path)
+// "=" and the text of a file, "there" for anything else, or "absent".
+std::string Presence(const std::string& path)
 {
-    const HANDLE opened = Open(path, OPEN_ALWAYS, GENERIC_READ);
+    if (!FileExists(path)) {
+        return "absent";
+    }
+    return std::filesystem::is_regular_file(path) ? "=" + kvortest::ReadText(path) : "there";
+}
+template <DWORD disposition>
+Outcome OpenWith(HANDLE, const std::string& path)
+{
+    const HANDLE opened = Open(path, disposition);
     const Outcome outcome = {opened != INVALID_HANDLE_VALUE, GetLastError(), Presence(path)};
     return opened == INVALID_HANDLE_VALUE || CloseHandle(opened) ? outcome : Outcome{-1, 0, "not closed"};
 }
@@ -112,14 +91,25 @@ TEST(Files, EachOperationReportsItsWin32OutcomeAlsoWhenTheSystemFails)
          "0123456789"},
         {"flush", kNoFault, Flush, "f", TRUE, untouched, ""},
         {"flush: disk full", Failing(S::Sync, ENOSPC), Flush, "f", FALSE, full, ""},
-        {"open denied", Failing(S::Open, EACCES), OpenPath, "new", FALSE, denied, "absent"},
-        {"open: too many files", Failing(S::Open, EMFILE), OpenPath, "f", FALSE, ERROR_TOO_MANY_OPEN_FILES, "there"},
-        {"open: status unknown", Failing(S::FileStatus, EIO), OpenPath, "f", FALSE, failure, "there"},
-        {"open a folder", kNoFault, OpenPath, "folder", FALSE, denied, "there"},
-        {"open a FIFO without a writer", kNoFault, OpenPath, "fifo", FALSE, denied, "there"},
-        {"open in a missing folder", kNoFault, OpenPath, "none/f", FALSE, ERROR_PATH_NOT_FOUND, "absent"},
+        {"open always an existing file", kNoFault, OpenWith<OPEN_ALWAYS>, "f", TRUE, ERROR_ALREADY_EXISTS,
+         "=0123456789"},
+        {"create always over an existing file", kNoFault, OpenWith<CREATE_ALWAYS>, "f", TRUE, ERROR_ALREADY_EXISTS, "="},
+        {"open always a new file", kNoFault, OpenWith<OPEN_ALWAYS>, "new", TRUE, ERROR_SUCCESS, "="},
+        {"create always a new file", kNoFault, OpenWith<CREATE_ALWAYS>, "new", TRUE, ERROR_SUCCESS, "="},
+        {"open only if there: not a way the library opens", kNoFault, OpenWith<3>, "f", FALSE,
+         ERROR_INVALID_PARAMETER, "=0123456789"},
+        {"open denied", Failing(S::Open, EACCES), OpenWith<OPEN_ALWAYS>, "new", FALSE, denied, "absent"},
+        {"open: too many files", Failing(S::Open, EMFILE), OpenWith<OPEN_ALWAYS>, "f", FALSE,
+         ERROR_TOO_MANY_OPEN_FILES, "=0123456789"},
+        {"open: status unknown", Failing(S::FileStatus, EIO), OpenWith<OPEN_ALWAYS>, "f", FALSE, failure,
+         "=0123456789"},
+        {"open a folder", kNoFault, OpenWith<OPEN_ALWAYS>, "folder", FALSE, denied, "there"},
+        {"open a FIFO without a writer", kNoFault, OpenWith<OPEN_ALWAYS>, "fifo", FALSE, denied, "there"},
+        {"open in a missing folder", kNoFault, OpenWith<OPEN_ALWAYS>, "none/f", FALSE, ERROR_PATH_NOT_FOUND, "absent"},
+        {"create in a missing folder", kNoFault, OpenWith<CREATE_ALWAYS>, "none/f", FALSE, ERROR_PATH_NOT_FOUND,
+         "absent"},
         {"delete", kNoFault, Delete, "f", TRUE, untouched, "absent"},
-        {"delete denied", Failing(S::Unlink, EACCES), Delete, "f", FALSE, denied, "there"},
+        {"delete denied", Failing(S::Unlink, EACCES), Delete, "f", FALSE, denied, "=0123456789"},
         {"delete a missing file", kNoFault, Delete, "missing", FALSE, ERROR_FILE_NOT_FOUND, "absent"},
         {"delete a folder", kNoFault, Delete, "folder", FALSE, denied, "there"},
         {"make a folder", kNoFault, MakeFolder, "new", TRUE, untouched, "there"},

@@ -1,5 +1,6 @@
 // Process and system information and the kernel debugger output.
 #include <algorithm>
+#include <cstdio>
 #include <cerrno>
 #include <ctime>
 #include <filesystem>
@@ -117,24 +118,24 @@ Outcome DebugLine()
     return {kept, GetLastError(), lines.empty() ? "" : lines[0]};
 }
 
+// The size of this program's version block and the version it holds.
 Outcome ExecutableVersion()
 {
     WCHAR self[1024];
     GetModuleFileNameW(nullptr, self, 1024);
     SetLastError(kUntouched);
-    DWORD handle = 0;
-    const DWORD size = GetFileVersionInfoSizeW(self, &handle);
+    const DWORD size = GetFileVersionInfoSizeW(self, nullptr);
     const DWORD error = GetLastError();
     std::vector<BYTE> block(size);
     VS_FIXEDFILEINFO* fixed = nullptr;
-    UINT length = 0;
-    if (size == 0 || !GetFileVersionInfoW(self, handle, size, block.data()) ||
-        !VerQueryValueW(block.data(), KVOR_TEXT("\\"), reinterpret_cast<LPVOID*>(&fixed), &length)) {
-        return {size, error, ""};
+    const bool read = size != 0 && GetFileVersionInfoW(self, 0, size, block.data()) &&
+                      VerQueryValueW(block.data(), KVOR_TEXT("\\"), reinterpret_cast<LPVOID*>(&fixed), nullptr);
+    char version[32] = "";
+    if (read) {
+        std::snprintf(version, sizeof(version), "%u.%u.%u.%u", fixed->dwFileVersionMS >> 16,
+                      fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF);
     }
-    return {size != 0, error,
-            std::to_string(fixed->dwFileVersionMS >> 16) + "." + std::to_string(fixed->dwFileVersionMS & 0xFFFF) + "." +
-                std::to_string(fixed->dwFileVersionLS >> 16) + "." + std::to_string(fixed->dwFileVersionLS & 0xFFFF)};
+    return {size != 0, error, version};
 }
 
 Outcome ModuleName()
