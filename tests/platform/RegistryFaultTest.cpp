@@ -55,7 +55,7 @@ protected:
     void SetUp() override
     {
         HKEY key = nullptr;
-        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, KVOR_TEXT("SOFTWARE\\T\\sub"), 0, nullptr, 0, 0,
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(HKEY_LOCAL_MACHINE, KVOR_TEXT("SOFTWARE\\T"), 0, nullptr, 0, 0,
                                                  nullptr, &key, nullptr));
         RegCloseKey(key);
         ASSERT_EQ(ERROR_SUCCESS, RegOpenKeyExW(HKEY_LOCAL_MACHINE, KVOR_TEXT("SOFTWARE\\T"), 0, 0, &m_key));
@@ -90,6 +90,7 @@ TEST_F(RegistryFaults, EachCallReportsTheErrorAndKeepsTheStoreWhole)
     using S = SystemCall;
     const auto setSeven = [](HKEY key) { return Reported(SetValue(key, 7)); };
     const auto deleteSubkey = [](HKEY key) { return Reported(RegDeleteTreeW(key, KVOR_TEXT("sub"))); };
+    const auto deleteAll = [](HKEY key) { return Reported(RegDeleteTreeW(key, nullptr)); };
     const DWORD denied = ERROR_ACCESS_DENIED, full = ERROR_DISK_FULL, untouched = kUntouched;
     const struct { const char* what; Fault fault; Outcome (*operation)(HKEY); LSTATUS result; DWORD error;
                    const char* detail; const char* after; } cases[] = {
@@ -112,13 +113,16 @@ TEST_F(RegistryFaults, EachCallReportsTheErrorAndKeepsTheStoreWhole)
          [](HKEY key) { return Reported(RegDeleteValueW(key, KVOR_TEXT("V"))); }, 5, denied, "", "12 sub"},
         {"delete key: no room to set it aside", Failing(S::MakeFolder, ENOSPC), deleteSubkey, 112, full, "", "12 sub"},
         {"delete key: rename refused", Failing(S::Rename, EACCES), deleteSubkey, 5, denied, "", "12 sub"},
-        {"delete all: key unreadable", Failing(S::OpenFolder, EACCES),
-         [](HKEY key) { return Reported(RegDeleteTreeW(key, nullptr)); }, 5, denied, "", "12 sub"},
+        {"delete all: key unreadable", Failing(S::OpenFolder, EACCES), deleteAll, 5, denied, "", "12 sub"},
+        {"delete all: a value refused", Failing(S::Unlink, EACCES), deleteAll, 5, denied, "", "12"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         RegDeleteTreeW(m_key, KVOR_TEXT("new"));
         ASSERT_EQ(ERROR_SUCCESS, SetValue(m_key, 12));
+        HKEY sub = nullptr;
+        ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(m_key, KVOR_TEXT("sub"), 0, nullptr, 0, 0, nullptr, &sub, nullptr));
+        RegCloseKey(sub);
         Outcome outcome;
         {
             ArmedFault armed(c.fault);
