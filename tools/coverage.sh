@@ -25,8 +25,10 @@ cmake --build "$FOLDER" -j "$JOBS"
 # Tests start their own program again in fresh processes: %p keeps one
 # profile per process, %m one per program.
 rm -rf "$PROFILES"
+status=0
 LLVM_PROFILE_FILE="$PROFILES/%p-%m.profraw" ctest --test-dir "$FOLDER" -j "$JOBS" --timeout 600 \
     --output-on-failure >"$FOLDER/ctest-output.txt" || {
+    status=$?
     tail -n 30 "$FOLDER/ctest-output.txt"
     echo "coverage.sh: tests failed; the figures below count what ran" >&2
 }
@@ -60,3 +62,4 @@ for group in platform/common platform/posix DebLog xmlparser/dom xmlparser/reade
     # shellcheck disable=SC2086
     cover $sources 2>/dev/null | awk -v group="$group" '/^TOTAL/ { printf "%-20s %8s %8s\n", group, $10, $13 }'
 done
+exit $status
