@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include "PosixSupport.h"
+#include "SystemCalls.h"
+
+namespace sys = kvor::posix::sys;
 
 namespace {
 
@@ -19,7 +22,7 @@ void Emit(const char* target, const char* bytes, size_t length)
         kvor::posix::WriteAll(STDERR_FILENO, bytes, length);
         return;
     }
-    const int descriptor = open(target, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
+    const int descriptor = sys::Open(target, O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, 0644);
     if (descriptor < 0) {
         return;
     }

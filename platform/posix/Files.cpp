@@ -8,6 +8,9 @@
 #include <unistd.h>
 
 #include "PosixSupport.h"
+#include "SystemCalls.h"
+
+namespace sys = kvor::posix::sys;
 
 namespace {
 
@@ -69,7 +72,7 @@ bool ToNative(LPCWSTR path, std::string& native)
 bool IsFolder(const char* path)
 {
     struct stat info;
-    return stat(path, &info) == 0 && S_ISDIR(info.st_mode);
+    return sys::PathStatus(path, &info) == 0 && S_ISDIR(info.st_mode);
 }
 
 // ENOENT means "file not found" when the folder holding it exists and
@@ -121,11 +124,11 @@ Opened OpenAlways(const std::string& path, int flags, DWORD disposition)
 {
     const int existing = (disposition == CREATE_ALWAYS ? flags | O_TRUNC : flags) | O_NONBLOCK;
     for (int attempt = 0; attempt < 8; ++attempt) {
-        const int created = open(path.c_str(), flags | O_CREAT | O_EXCL, 0644);
+        const int created = sys::Open(path.c_str(), flags | O_CREAT | O_EXCL, 0644);
         if (created >= 0 || errno != EEXIST) {
             return {created, false};
         }
-        const int opened = open(path.c_str(), existing);
+        const int opened = sys::Open(path.c_str(), existing);
         if (opened >= 0 || errno != ENOENT) {
             return {opened, true};
         }
@@ -138,9 +141,15 @@ Opened OpenAlways(const std::string& path, int flags, DWORD disposition)
 bool RejectAllButFiles(int descriptor)
 {
     struct stat info;
-    if (fstat(descriptor, &info) != 0 || !S_ISREG(info.st_mode)) {
+    const bool known = sys::FileStatus(descriptor, &info) == 0;
+    if (!known || !S_ISREG(info.st_mode)) {
+        const int error = errno;
         close(descriptor);
-        FailWith(ERROR_ACCESS_DENIED);
+        if (known) {
+            FailWith(ERROR_ACCESS_DENIED);
+        } else {
+            FailWithErrno(error);
+        }
         return true;
     }
     fcntl(descriptor, F_SETFL, fcntl(descriptor, F_GETFL) & ~O_NONBLOCK);
@@ -195,7 +204,7 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLA
     // the end of the file.
     DWORD total = 0;
     while (total < toRead) {
-        const ssize_t got = ::read(file->Descriptor(), static_cast<char*>(buffer) + total, toRead - total);
+        const ssize_t got = sys::Read(file->Descriptor(), static_cast<char*>(buffer) + total, toRead - total);
         if (got < 0 && errno == EINTR) {
             continue;
         }
@@ -230,7 +239,7 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
     DWORD total = 0;
     while (total < toWrite) {
         const ssize_t put =
-            ::write(file->Descriptor(), static_cast<const char*>(buffer) + total, toWrite - total);
+            sys::Write(file->Descriptor(), static_cast<const char*>(buffer) + total, toWrite - total);
         if (put < 0 && errno == EINTR) {
             continue;
         }
@@ -256,7 +265,7 @@ DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh)
     if (file == nullptr) {
         return INVALID_FILE_SIZE;
     }
-    if (fstat(file->Descriptor(), &info) != 0) {
+    if (sys::FileStatus(file->Descriptor(), &info) != 0) {
         FailWithErrno(errno);
         return INVALID_FILE_SIZE;
     }
@@ -281,7 +290,7 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD met
         FailWith(ERROR_INVALID_PARAMETER);
         return INVALID_SET_FILE_POINTER;
     }
-    const off_t position = lseek(file->Descriptor(), static_cast<off_t>(distance), whence);
+    const off_t position = sys::Seek(file->Descriptor(), static_cast<off_t>(distance), whence);
     if (position < 0 || static_cast<uint64_t>(position) >= INVALID_SET_FILE_POINTER) {
         FailWithErrno(position < 0 ? errno : EFBIG);
         return INVALID_SET_FILE_POINTER;
@@ -296,7 +305,7 @@ BOOL FlushFileBuffers(HANDLE handle)
     if (file == nullptr) {
         return FALSE;
     }
-    if (fsync(file->Descriptor()) != 0) {
+    if (sys::Sync(file->Descriptor()) != 0) {
         FailWithErrno(errno);
         return FALSE;
     }
@@ -323,7 +332,7 @@ BOOL DeleteFileW(LPCWSTR path)
         FailWith(ERROR_ACCESS_DENIED);
         return FALSE;
     }
-    if (unlink(native.c_str()) != 0) {
+    if (sys::Unlink(native.c_str()) != 0) {
         FailOpen(errno, native);
         return FALSE;
     }
@@ -339,7 +348,7 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES /*security*/)
     while (native.size() > 1 && native.back() == '/') {
         native.pop_back();
     }
-    if (mkdir(native.c_str(), 0755) != 0) {
+    if (sys::MakeFolder(native.c_str(), 0755) != 0) {
         // A missing parent is "path not found" for a folder being made.
         FailWith(errno == ENOENT ? ERROR_PATH_NOT_FOUND : kvor::posix::Win32ErrorFromErrno(errno));
         return FALSE;
@@ -354,7 +363,7 @@ DWORD GetFileAttributesW(LPCWSTR path)
         return INVALID_FILE_ATTRIBUTES;
     }
     struct stat info;
-    if (stat(native.c_str(), &info) != 0) {
+    if (sys::PathStatus(native.c_str(), &info) != 0) {
         FailOpen(errno, native);
         return INVALID_FILE_ATTRIBUTES;
     }

@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include "PosixSupport.h"
+#include "SystemCalls.h"
 
 namespace kvor {
 namespace posix {
@@ -62,11 +63,15 @@ void MakeFolders(const std::string& path)
 bool WriteAll(int descriptor, const char* bytes, size_t length)
 {
     while (length > 0) {
-        const ssize_t put = write(descriptor, bytes, length);
+        const ssize_t put = sys::Write(descriptor, bytes, length);
         if (put < 0 && errno == EINTR) {
             continue;
         }
         if (put <= 0) {
+            // A write that moves nothing leaves no errno; the disk is full.
+            if (put == 0) {
+                errno = ENOSPC;
+            }
             return false;
         }
         bytes += put;

@@ -32,6 +32,7 @@
 #include <vector>
 
 #include "PosixSupport.h"
+#include "SystemCalls.h"
 
 struct KvorRegistryKey {
     std::string path;
@@ -42,6 +43,7 @@ namespace {
 
 using kvor::posix::MakeFolders;
 using kvor::posix::Win32ErrorFromErrno;
+namespace sys = kvor::posix::sys;
 
 const char kDefaultValueFile[] = "@";
 const char kLockFile[] = "/.lock";
@@ -90,7 +92,7 @@ public:
             return;
         }
         MakeFolders(root);
-        m_fd = open((root + kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+        m_fd = sys::Open((root + kLockFile).c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
         while (m_fd >= 0 && flock(m_fd, LOCK_EX) != 0 && errno == EINTR) {
         }
     }
@@ -116,7 +118,7 @@ public:
                 return;
             }
         }
-        const int fd = open((root + kLockFile).c_str(), O_RDONLY | O_CLOEXEC);
+        const int fd = sys::Open((root + kLockFile).c_str(), O_RDONLY | O_CLOEXEC);
         if (fd < 0) {
             return;
         }
@@ -152,13 +154,13 @@ bool SameName(const std::string& left, const char* right)
 bool IsFolder(const std::string& path)
 {
     struct stat status;
-    return stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
+    return sys::PathStatus(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }
 
 bool IsRegularFile(const std::string& path)
 {
     struct stat status;
-    return stat(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
+    return sys::PathStatus(path.c_str(), &status) == 0 && S_ISREG(status.st_mode);
 }
 
 // The entry of folder named name ignoring case, a folder or a file as asked.
@@ -169,7 +171,7 @@ bool FindEntry(const std::string& folder, const std::string& name, bool wantFold
         *found = exact;
         return true;
     }
-    DIR* dir = opendir(folder.c_str());
+    DIR* dir = sys::OpenFolder(folder.c_str());
     if (dir == nullptr) {
         return false;
     }
@@ -389,25 +391,29 @@ std::string FormatValueLine(DWORD type, const BYTE* data, DWORD size)
     return line + "\"";
 }
 
+// False with errno when the file cannot be read whole: a value read in
+// part would be handed out as if it were all there.
 bool ReadLine(const std::string& path, std::string* line)
 {
-    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    const int fd = sys::Open(path.c_str(), O_RDONLY | O_CLOEXEC);
     if (fd < 0) {
         return false;
     }
     std::string content;
     char buffer[512];
-    for (;;) {
-        const ssize_t got = read(fd, buffer, sizeof(buffer));
-        if (got < 0 && errno == EINTR) {
-            continue;
+    ssize_t got = 0;
+    do {
+        got = sys::Read(fd, buffer, sizeof(buffer));
+        if (got > 0) {
+            content.append(buffer, static_cast<size_t>(got));
         }
-        if (got <= 0 || content.size() > kMaxValueFile) {
-            break;
-        }
-        content.append(buffer, static_cast<size_t>(got));
-    }
+    } while ((got > 0 && content.size() <= kMaxValueFile) || (got < 0 && errno == EINTR));
+    const int readError = errno;
     close(fd);
+    if (got < 0) {
+        errno = readError;
+        return false;
+    }
     const size_t end = content.find_first_of("\r\n");
     *line = content.substr(0, end);
     return true;
@@ -418,7 +424,7 @@ bool ReadLine(const std::string& path, std::string* line)
 LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const std::string& text)
 {
     std::string temporary = folder + "/.value-XXXXXX";
-    const int fd = mkostemp(&temporary[0], O_CLOEXEC);
+    const int fd = sys::MakeTemporaryFile(&temporary[0], O_CLOEXEC);
     if (fd < 0) {
         return FailFromErrno();
     }
@@ -426,7 +432,7 @@ LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const 
     const bool written = kvor::posix::WriteAll(fd, text.data(), text.size());
     const int writeError = errno;
     close(fd);
-    if (!written || rename(temporary.c_str(), target.c_str()) != 0) {
+    if (!written || sys::Rename(temporary.c_str(), target.c_str()) != 0) {
         const int error = written ? errno : writeError;
         unlink(temporary.c_str());
         return Fail(static_cast<LSTATUS>(Win32ErrorFromErrno(error)));
@@ -499,7 +505,7 @@ LSTATUS CreateKey(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition)
             }
         }
         const std::string path = folder + "/" + name;
-        if (mkdir(path.c_str(), 0755) != 0 && !(errno == EEXIST && IsFolder(path))) {
+        if (sys::MakeFolder(path.c_str(), 0755) != 0 && !(errno == EEXIST && IsFolder(path))) {
             const LSTATUS error = FailFromErrno();
             g_creationLock.Release();
             return error;
@@ -568,8 +574,11 @@ LSTATUS QueryValue(HKEY key, LPCWSTR valueName, LPDWORD type, LPBYTE data, LPDWO
     if (!FolderOf(key, &folder)) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    if (!FindEntry(folder, ValueFileName(valueName), false, &file) || !ReadValue(file, &value)) {
+    if (!FindEntry(folder, ValueFileName(valueName), false, &file)) {
         return Fail(ERROR_FILE_NOT_FOUND);
+    }
+    if (!ReadValue(file, &value)) {
+        return FailFromErrno();
     }
     return HandOutValue(value, type, data, dataSize);
 }
@@ -599,17 +608,18 @@ LSTATUS DeleteValue(HKEY key, LPCWSTR valueName)
     if (!FindEntry(folder, ValueFileName(valueName), false, &file)) {
         return Fail(ERROR_FILE_NOT_FOUND);
     }
-    return unlink(file.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();
+    return sys::Unlink(file.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();
 }
 
 // The subkey folders or the value files of a folder, in the order of their
-// names ignoring case; the store's own files are left out.
-std::vector<std::string> Listing(const std::string& folder, bool folders)
+// names ignoring case; the store's own files are left out. A folder that
+// cannot be listed is an error, never an empty key.
+LSTATUS Listing(const std::string& folder, bool folders, std::vector<std::string>* listed)
 {
-    std::vector<std::string> files;
-    DIR* dir = opendir(folder.c_str());
+    std::vector<std::string>& files = *listed;
+    DIR* dir = sys::OpenFolder(folder.c_str());
     if (dir == nullptr) {
-        return files;
+        return FailFromErrno();
     }
     while (dirent* entry = readdir(dir)) {
         const std::string path = folder + "/" + entry->d_name;
@@ -622,7 +632,7 @@ std::vector<std::string> Listing(const std::string& folder, bool folders)
         return std::lexicographical_compare(left.begin(), left.end(), right.begin(), right.end(),
                                             [](char a, char b) { return FoldAscii(a) < FoldAscii(b); });
     });
-    return files;
+    return ERROR_SUCCESS;
 }
 
 // The name of the index-th entry, copied out as the enumeration calls do:
@@ -632,7 +642,11 @@ LSTATUS NameAt(const std::string& folder, bool folders, DWORD index, LPWSTR name
     if (name == nullptr || chars == nullptr) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
-    const std::vector<std::string> files = Listing(folder, folders);
+    std::vector<std::string> files;
+    const LSTATUS listed = Listing(folder, folders, &files);
+    if (listed != ERROR_SUCCESS) {
+        return listed;
+    }
     if (index >= files.size()) {
         return Fail(ERROR_NO_MORE_ITEMS);
     }
@@ -672,7 +686,7 @@ LSTATUS EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPWSTR classN
         *classChars = 0;
     }
     struct stat status;
-    if (lastWrite != nullptr && stat(subkey.c_str(), &status) == 0) {
+    if (lastWrite != nullptr && sys::PathStatus(subkey.c_str(), &status) == 0) {
         // 100-nanosecond intervals since 1601.
         const uint64_t ticks = (static_cast<uint64_t>(status.st_mtim.tv_sec) + 11644473600ull) * 10000000ull +
                                static_cast<uint64_t>(status.st_mtim.tv_nsec) / 100;
@@ -694,7 +708,7 @@ LSTATUS EnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPDWORD typ
     if (named != ERROR_SUCCESS) {
         return named;
     }
-    return ReadValue(file, &value) ? HandOutValue(value, type, data, dataSize) : Fail(ERROR_FILE_NOT_FOUND);
+    return ReadValue(file, &value) ? HandOutValue(value, type, data, dataSize) : FailFromErrno();
 }
 
 // Renames the folder out of sight first, so that nobody finds the key half
@@ -702,10 +716,10 @@ LSTATUS EnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPDWORD typ
 LSTATUS RemoveFolder(const std::string& folder)
 {
     std::string aside = folder.substr(0, folder.rfind('/')) + "/.deleted-XXXXXX";
-    if (mkdtemp(&aside[0]) == nullptr) {
+    if (sys::MakeTemporaryFolder(&aside[0]) == nullptr) {
         return FailFromErrno();
     }
-    if (rename(folder.c_str(), aside.c_str()) != 0) {
+    if (sys::Rename(folder.c_str(), aside.c_str()) != 0) {
         const LSTATUS error = FailFromErrno();
         rmdir(aside.c_str());
         return error;
@@ -727,10 +741,15 @@ LSTATUS DeleteTree(HKEY key, LPCWSTR subKey)
         return RemoveFolder(folder);
     }
     for (bool folders : {true, false}) {
-        for (const std::string& file : Listing(folder, folders)) {
+        std::vector<std::string> files;
+        const LSTATUS listed = Listing(folder, folders, &files);
+        if (listed != ERROR_SUCCESS) {
+            return listed;
+        }
+        for (const std::string& file : files) {
             const std::string path = folder + "/" + file;
             const LSTATUS removed = folders ? RemoveFolder(path)
-                                            : unlink(path.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();
+                                            : sys::Unlink(path.c_str()) == 0 ? ERROR_SUCCESS : FailFromErrno();
             if (removed != ERROR_SUCCESS) {
                 return removed;
             }

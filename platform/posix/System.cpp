@@ -7,6 +7,9 @@
 #include <unistd.h>
 
 #include "PosixSupport.h"
+#include "SystemCalls.h"
+
+namespace sys = kvor::posix::sys;
 
 namespace {
 
@@ -73,7 +76,7 @@ DWORD GetCurrentThreadId()
 DWORD GetModuleFileNameW(HMODULE /*module*/, LPWSTR buffer, DWORD size)
 {
     char path[PATH_MAX];
-    const ssize_t bytes = readlink("/proc/self/exe", path, sizeof(path));
+    const ssize_t bytes = sys::ReadLink("/proc/self/exe", path, sizeof(path));
     if (bytes <= 0 || static_cast<size_t>(bytes) >= sizeof(path)) {
         SetLastError(bytes <= 0 ? kvor::posix::Win32ErrorFromErrno(errno) : ERROR_FILENAME_EXCED_RANGE);
         return 0;

@@ -11,7 +11,10 @@
 #include <vector>
 
 #include "PosixSupport.h"
+#include "SystemCalls.h"
 #include "kvorVersion.h"
+
+namespace sys = kvor::posix::sys;
 
 namespace {
 
@@ -27,7 +30,7 @@ struct VersionBlock {
 
 class File {
 public:
-    explicit File(const std::string& path) : m_fd(open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
+    explicit File(const std::string& path) : m_fd(sys::Open(path.c_str(), O_RDONLY | O_CLOEXEC)) {}
     ~File()
     {
         if (m_fd >= 0) {
@@ -38,15 +41,19 @@ public:
     File& operator=(const File&) = delete;
 
     bool IsOpen() const { return m_fd >= 0; }
-    bool ReadAt(uint64_t offset, void* buffer, size_t size) const
+    // The errno of the read that failed, 0 when none did: a file that ends
+    // early holds no record, a file that cannot be read says why.
+    int ReadError() const { return m_readError; }
+    bool ReadAt(uint64_t offset, void* buffer, size_t size)
     {
         uint8_t* out = static_cast<uint8_t*>(buffer);
         while (size > 0) {
-            const ssize_t got = pread(m_fd, out, size, static_cast<off_t>(offset));
+            const ssize_t got = sys::ReadAt(m_fd, out, size, static_cast<off_t>(offset));
             if (got < 0 && errno == EINTR) {
                 continue;
             }
             if (got <= 0) {
+                m_readError = got < 0 ? errno : 0;
                 return false;
             }
             out += got;
@@ -58,12 +65,13 @@ public:
 
 private:
     int m_fd;
+    int m_readError = 0;
 };
 
 // Finds the version section by name through the section headers and takes
 // the first record in it that carries the marker.
 template <typename Ehdr, typename Shdr>
-bool FindRecordIn(const File& file, const Ehdr& header, KvorVersionRecord* record)
+bool FindRecordIn(File& file, const Ehdr& header, KvorVersionRecord* record)
 {
     if (header.e_shentsize != sizeof(Shdr) || header.e_shnum == 0 || header.e_shstrndx >= header.e_shnum) {
         return false;
@@ -113,7 +121,7 @@ std::string FilePath(LPCWSTR path)
 {
     const std::string native = kvor::posix::NativePath(path);
     struct stat status;
-    if (stat(native.c_str(), &status) == 0 || path[0] != u'\\') {
+    if (sys::PathStatus(native.c_str(), &status) == 0 || path[0] != u'\\') {
         return native;
     }
     std::string host = kvor::posix::ToUtf8(path);
@@ -138,7 +146,8 @@ DWORD ReadVersionRecordFrom(LPCWSTR path, KvorVersionRecord* record)
     unsigned char ident[EI_NIDENT];
     if (!file.ReadAt(0, ident, sizeof(ident)) || std::memcmp(ident, ELFMAG, SELFMAG) != 0 ||
         !IsNativeByteOrder(ident[EI_DATA])) {
-        return ERROR_RESOURCE_TYPE_NOT_FOUND;
+        return file.ReadError() != 0 ? kvor::posix::Win32ErrorFromErrno(file.ReadError())
+                                     : ERROR_RESOURCE_TYPE_NOT_FOUND;
     }
     bool found = false;
     if (ident[EI_CLASS] == ELFCLASS32) {
@@ -148,7 +157,10 @@ DWORD ReadVersionRecordFrom(LPCWSTR path, KvorVersionRecord* record)
         Elf64_Ehdr header;
         found = file.ReadAt(0, &header, sizeof(header)) && FindRecordIn<Elf64_Ehdr, Elf64_Shdr>(file, header, record);
     }
-    return found ? 0 : ERROR_RESOURCE_TYPE_NOT_FOUND;
+    if (found) {
+        return 0;
+    }
+    return file.ReadError() != 0 ? kvor::posix::Win32ErrorFromErrno(file.ReadError()) : ERROR_RESOURCE_TYPE_NOT_FOUND;
 }
 
 // The reading allocates through the standard library; running out of

@@ -35,8 +35,8 @@ private:
     const std::string m_device;
     ScopedEnv m_registry;
     ScopedEnv m_deviceRoot;
-    void* m_root = nullptr;       // Windows: the key standing in for HKEY_LOCAL_MACHINE
-    void* m_logFolderLock = nullptr; // Windows: held while the test uses the drive's log folder
+    [[maybe_unused]] void* m_root = nullptr;       // Windows: the key standing in for HKEY_LOCAL_MACHINE
+    [[maybe_unused]] void* m_logFolderLock = nullptr; // Windows: held while the test uses the drive's log folder
 };
 
 } // namespace kvortest

@@ -1,15 +1,20 @@
 // Process and system information and the kernel debugger output.
 #include <algorithm>
+#include <cstdio>
+#include <cerrno>
 #include <ctime>
 #include <filesystem>
 #include <gtest/gtest.h>
 #include <thread>
 
+#include "SystemCallFault.h"
 #include "TestText.h"
-#include "kvor/platform/kvorPlatform.h"
+#include "kvorVersion.h"
 
-using kvortest::DebugCapture;
-using kvortest::U8;
+using namespace kvortest;
+
+// Read back by the version rows below.
+KVOR_DECLARE_EXECUTABLE_VERSION(5, 6, 7, 8);
 
 namespace {
 
@@ -99,6 +104,99 @@ TEST(DebugOutput, ConcurrentLinesStayWhole)
     EXPECT_EQ(lines.size(), 800u);
     for (const std::string& line : lines) {
         ASSERT_EQ(line.size(), 58u) << line;
+    }
+}
+
+// A line to the debugger output: errno is kept, the line leaves whole or not at all.
+Outcome DebugLine()
+{
+    DebugCapture capture;
+    errno = EDOM;
+    NKDbgPrintfW(KVOR_TEXT("zone %d\n"), 12);
+    const int kept = errno;
+    const std::vector<std::string> lines = capture.Lines();
+    return {kept, GetLastError(), lines.empty() ? "" : lines[0]};
+}
+
+// The size of this program's version block and the version it holds.
+Outcome ExecutableVersion()
+{
+    WCHAR self[1024];
+    GetModuleFileNameW(nullptr, self, 1024);
+    SetLastError(kUntouched);
+    const DWORD size = GetFileVersionInfoSizeW(self, nullptr);
+    const DWORD error = GetLastError();
+    std::vector<BYTE> block(size);
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    const bool read = size != 0 && GetFileVersionInfoW(self, 0, size, block.data()) &&
+                      VerQueryValueW(block.data(), KVOR_TEXT("\\"), reinterpret_cast<LPVOID*>(&fixed), nullptr);
+    char version[32] = "";
+    if (read) {
+        std::snprintf(version, sizeof(version), "%u.%u.%u.%u", fixed->dwFileVersionMS >> 16,
+                      fixed->dwFileVersionMS & 0xFFFF, fixed->dwFileVersionLS >> 16, fixed->dwFileVersionLS & 0xFFFF);
+    }
+    return {size != 0, error, version};
+}
+
+Outcome ModuleName()
+{
+    WCHAR name[1024];
+    return {GetModuleFileNameW(nullptr, name, 1024) > 0, GetLastError(), ""};
+}
+
+TEST(SystemFailures, DebuggerOutputVersionAndModuleNameReportThemAndLeaveNothing)
+{
+    using S = SystemCall;
+    const DWORD untouched = kUntouched, noVersion = ERROR_RESOURCE_TYPE_NOT_FOUND;
+    const struct { const char* what; Fault fault; Outcome (*operation)(); long long result; DWORD error;
+                   const char* detail; } cases[] = {
+        {"debug line", kNoFault, DebugLine, EDOM, untouched, "zone 12"},
+        {"debug output cannot be opened", Failing(S::Open, EACCES), DebugLine, EDOM, untouched, ""},
+        {"debug line written in parts", Shortened(S::Write, 3), DebugLine, EDOM, untouched, "zone 12"},
+        {"interrupted debug line", Failing(S::Write, EINTR), DebugLine, EDOM, untouched, "zone 12"},
+        {"debug line lost", Failing(S::Write, EIO), DebugLine, EDOM, untouched, ""},
+        {"version", kNoFault, ExecutableVersion, 1, untouched, "5.6.7.8"},
+        {"version: executable unreadable", Failing(S::Open, EACCES), ExecutableVersion, 0, ERROR_ACCESS_DENIED, ""},
+        {"version: file type unreadable", Failing(S::Read, EIO), ExecutableVersion, 0, 31, ""},
+        {"version: header unreadable", Failing(S::Read, EIO, 2), ExecutableVersion, 0, 31, ""},
+        {"version: sections unreadable", Failing(S::Read, EACCES, 3), ExecutableVersion, 0, 5, ""},
+        {"version: section names unreadable", Failing(S::Read, EIO, 4), ExecutableVersion, 0, 31, ""},
+        {"version: record unreadable", Failing(S::Read, EIO, 5), ExecutableVersion, 0, 31, ""},
+        {"version: file ends early", Shortened(S::Read, 0), ExecutableVersion, 0, noVersion, ""},
+        {"version: interrupted read", Failing(S::Read, EINTR, 2), ExecutableVersion, 1, untouched, "5.6.7.8"},
+        {"version: short reads", Shortened(S::Read, 7), ExecutableVersion, 1, untouched, "5.6.7.8"},
+        {"module name unreadable", Failing(S::ReadLink, EACCES), ModuleName, FALSE, ERROR_ACCESS_DENIED, ""},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        Outcome outcome;
+        {
+            ArmedFault armed(c.fault);
+            SetLastError(kUntouched);
+            outcome = c.operation();
+        }
+        ExpectOutcome(outcome, c.result, c.error, c.detail);
+    }
+}
+
+TEST(NonAsciiText, IsUtf8InFileNamesAndDebuggerOutput)
+{
+    const struct { const char* what; WString text; std::string utf8; } cases[] = {
+        {"two bytes", KVOR_TEXT("\x00E4"), "\xC3\xA4"},
+        {"three bytes", KVOR_TEXT("\x20AC"), "\xE2\x82\xAC"},
+        {"surrogate pair", WString{0xD83D, 0xDE00}, "\xF0\x9F\x98\x80"},
+        {"lone surrogates", WString{0xDE00, 'a', 0xD83D}, "\xEF\xBF\xBD" "a" "\xEF\xBF\xBD"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        TempDir dir;
+        DebugCapture capture;
+        const HANDLE file = CreateFileW((W(dir.Path() + "/") + c.text).c_str(), GENERIC_WRITE, 0, nullptr,
+                                        CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+        EXPECT_TRUE(file != INVALID_HANDLE_VALUE && CloseHandle(file));
+        EXPECT_TRUE(FileExists(dir.File(c.utf8)));
+        NKDbgPrintfW(KVOR_TEXT("%s\n"), c.text.c_str());
+        EXPECT_EQ(capture.Lines(), std::vector<std::string>{c.utf8});
     }
 }
 

@@ -17,7 +17,8 @@ std::string ToUtf8(const WCHAR* text, size_t length);
 // The same into out, which has room for 3 bytes per unit; the byte count.
 size_t EncodeUtf8(const WCHAR* text, size_t length, char* out);
 
-// Writes all of bytes, retrying after signals; false on an error.
+// Writes all of bytes, retrying after signals and short writes; false
+// with errno on an error (ENOSPC when a write moves nothing).
 bool WriteAll(int descriptor, const char* bytes, size_t length);
 
 } // namespace posix
