@@ -47,15 +47,19 @@ check_client_leaks() {
     rm -rf "$state"
 }
 
+# A failing stage is remembered, and the later stages still run, so that
+# the count line covers every suite and the command still fails.
+failed=0
+
 # The native suite, then the same tests under AddressSanitizer and
 # UndefinedBehaviorSanitizer; every ctest run adds its counts to the tally.
 run_native_tests() {
     configure_and_build build RelWithDebInfo -DKVOR_BUILD_TESTS=ON
-    run_ctest build
+    run_ctest build || failed=1
     # Unoptimised: instrumented code takes several times longer to compile
     # when optimised, and the sanitizers find the same faults without it.
     configure_and_build build-sanitize Debug -DKVOR_BUILD_TESTS=ON -DKVOR_SANITIZE=address,undefined
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-sanitize
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-sanitize || failed=1
 }
 
 # The device's stand-ins (tools/cross-test.sh): 32-bit ARM under qemu-arm
@@ -65,7 +69,7 @@ run_cross_tests() {
     local cross=${KVOR_CROSS:-armhf win64}
     if [ "$cross" != none ]; then
         # shellcheck disable=SC2086
-        tools/cross-test.sh $cross
+        tools/cross-test.sh $cross || failed=1
     fi
 }
 
@@ -78,6 +82,7 @@ print_tally() {
     awk '{ passed += $1; failed += $2; skipped += $3 }
          END { printf "tests: %d passed, %d failed, %d skipped\n", passed, failed, skipped }' "$KVOR_TEST_TALLY"
     rm -f "$KVOR_TEST_TALLY"
+    return $failed
 }
 
 case "${1:-}" in
@@ -97,8 +102,8 @@ test-all)
     start_tally
     run_native_tests
     run_cross_tests
-    fuzz/run.sh 45
-    check_client_leaks
+    fuzz/run.sh 45 || failed=1
+    check_client_leaks || failed=1
     print_tally
     ;;
 *)
