@@ -1,25 +1,29 @@
 #!/usr/bin/env bash
 # Builds kvorXMLParser and runs it.
-#   ./build.sh run    build, then run the command-line client on the shipped example
-#   ./build.sh test   build everything and run every test (also under AddressSanitizer
-#                     and UndefinedBehaviorSanitizer, on 32-bit ARM under qemu-arm and
-#                     on Windows under Wine; KVOR_CROSS names the cross targets, "none" neither)
-# Missing Debian packages are installed when run as root.
+#   ./build.sh run        build, then run the command-line client on the shipped example
+#   ./build.sh test       build the tests and run them natively and under AddressSanitizer
+#                         and UndefinedBehaviorSanitizer (a few minutes)
+#   ./build.sh test-all   the same, then the whole matrix: 32-bit ARM under qemu-arm,
+#                         Windows under Wine (KVOR_CROSS names the cross targets, "none"
+#                         neither), fuzz replay and fuzzing, the client under valgrind
+# Missing Debian packages are installed when run as root; each command installs
+# only what it needs.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 JOBS=$(nproc 2>/dev/null || echo 2)
 PACKAGES=(cmake g++ make libgtest-dev googletest pkg-config)
-# The test command also fuzzes (clang's libFuzzer) and checks the client for leaks.
-TEST_PACKAGES=(clang libclang-rt-14-dev valgrind)
+# The whole matrix also fuzzes (clang's libFuzzer) and checks the client for
+# leaks; the cross targets install their own.
+MATRIX_PACKAGES=(clang libclang-rt-14-dev valgrind)
 
 source tools/build-common.sh
 
-# configure_and_build FOLDER [cmake options...]
+# configure_and_build FOLDER BUILD_TYPE [cmake options...]
 configure_and_build() {
-    local folder=$1
-    shift
-    cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE=RelWithDebInfo "$@" >/dev/null
+    local folder=$1 type=$2
+    shift 2
+    cmake -S . -B "$folder" -DCMAKE_BUILD_TYPE="$type" "$@" >/dev/null
     cmake --build "$folder" -j "$JOBS"
 }
 
@@ -43,37 +47,67 @@ check_client_leaks() {
     rm -rf "$state"
 }
 
-case "${1:-}" in
-run)
-    ensure_packages "${PACKAGES[@]}"
-    configure_and_build build -DKVOR_BUILD_TESTS=OFF
-    build/tools/kvorxml/kvorxml tree examples/device-ui.xml
-    ;;
-test)
-    ensure_packages "${PACKAGES[@]}" "${TEST_PACKAGES[@]}"
-    # Every ctest run of this command, native and cross, adds its counts here.
-    KVOR_TEST_TALLY=$(mktemp)
-    export KVOR_TEST_TALLY
-    configure_and_build build -DKVOR_BUILD_TESTS=ON
-    run_ctest build
-    configure_and_build build-sanitize -DKVOR_BUILD_TESTS=ON -DKVOR_SANITIZE=address,undefined
-    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-sanitize
-    # The device's stand-ins (tools/cross-test.sh): 32-bit ARM under
-    # qemu-arm and Windows under Wine. KVOR_CROSS names the ones to run
-    # ("armhf", "win64", both, or "none").
-    cross=${KVOR_CROSS:-armhf win64}
+# A failing stage is remembered, and the later stages still run, so that
+# the count line covers every suite and the command still fails.
+failed=0
+
+# The native suite, then the same tests under AddressSanitizer and
+# UndefinedBehaviorSanitizer; every ctest run adds its counts to the tally.
+run_native_tests() {
+    configure_and_build build RelWithDebInfo -DKVOR_BUILD_TESTS=ON
+    run_ctest build || failed=1
+    # Unoptimised: instrumented code takes several times longer to compile
+    # when optimised, and the sanitizers find the same faults without it.
+    configure_and_build build-sanitize Debug -DKVOR_BUILD_TESTS=ON -DKVOR_SANITIZE=address,undefined
+    ASAN_OPTIONS=detect_leaks=1 UBSAN_OPTIONS=print_stacktrace=1 run_ctest build-sanitize || failed=1
+}
+
+# The device's stand-ins (tools/cross-test.sh): 32-bit ARM under qemu-arm
+# and Windows under Wine. KVOR_CROSS names the ones to run ("armhf",
+# "win64", both, or "none").
+run_cross_tests() {
+    local cross=${KVOR_CROSS:-armhf win64}
     if [ "$cross" != none ]; then
         # shellcheck disable=SC2086
-        tools/cross-test.sh $cross
+        tools/cross-test.sh $cross || failed=1
     fi
-    fuzz/run.sh 45
-    check_client_leaks
+}
+
+start_tally() {
+    KVOR_TEST_TALLY=$(mktemp)
+    export KVOR_TEST_TALLY
+}
+
+print_tally() {
     awk '{ passed += $1; failed += $2; skipped += $3 }
          END { printf "tests: %d passed, %d failed, %d skipped\n", passed, failed, skipped }' "$KVOR_TEST_TALLY"
     rm -f "$KVOR_TEST_TALLY"
+    return $failed
+}
+
+case "${1:-}" in
+run)
+    ensure_packages "${PACKAGES[@]}"
+    configure_and_build build RelWithDebInfo -DKVOR_BUILD_TESTS=OFF
+    build/tools/kvorxml/kvorxml tree examples/device-ui.xml
+    ;;
+test)
+    ensure_packages "${PACKAGES[@]}"
+    start_tally
+    run_native_tests
+    print_tally
+    ;;
+test-all)
+    ensure_packages "${PACKAGES[@]}" "${MATRIX_PACKAGES[@]}"
+    start_tally
+    run_native_tests
+    run_cross_tests
+    fuzz/run.sh 45 || failed=1
+    check_client_leaks || failed=1
+    print_tally
     ;;
 *)
-    echo "usage: ./build.sh run | test" >&2
+    echo "usage: ./build.sh run | test | test-all" >&2
     exit 2
     ;;
 esac

@@ -1,7 +1,10 @@
 #include "SideBySideTable.h"
 
+#include <unistd.h>
+
 #include <algorithm>
 #include <cstdio>
+#include <sstream>
 
 namespace kvorbench {
 
@@ -33,7 +36,32 @@ double BlocksPerElement(const Measurement& m)
     return m.blocks / m.elements;
 }
 
+const char* const kLibraryDebugWarning = "***WARNING*** Library was built as DEBUG";
+
 } // namespace
+
+SideBySideTable::SideBySideTable() : ConsoleReporter(isatty(STDOUT_FILENO) ? OO_ColorTabular : OO_Tabular) {}
+
+bool SideBySideTable::ReportContext(const Context& context)
+{
+    std::ostream& errors = GetErrorStream();
+    std::ostringstream captured;
+    SetErrorStream(&captured);
+    const bool ok = ConsoleReporter::ReportContext(context);
+    SetErrorStream(&errors);
+    std::istringstream lines(captured.str());
+    for (std::string line; std::getline(lines, line);) {
+        if (line.rfind(kLibraryDebugWarning, 0) == 0) {
+            // Distribution packages of Google Benchmark are built without
+            // NDEBUG; the code measured here is built as Release.
+            errors << "note: Google Benchmark warns that its own library, as installed on this system, was "
+                      "built as DEBUG; the code measured here is built as Release\n";
+            continue;
+        }
+        errors << line << "\n";
+    }
+    return ok;
+}
 
 void SideBySideTable::ReportRuns(const std::vector<Run>& runs)
 {

@@ -24,6 +24,11 @@ struct Measurement {
 
 class SideBySideTable : public benchmark::ConsoleReporter {
 public:
+    // Colours only on a terminal, so that a pipe or a file gets plain text.
+    SideBySideTable();
+    // The run's context, with Google Benchmark's warning about its own
+    // library's build said plainly.
+    bool ReportContext(const Context& context) override;
     void ReportRuns(const std::vector<Run>& runs) override;
     // Prints the tables to standard output.
     void Print(const std::vector<std::string>& parsers) const;

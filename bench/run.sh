@@ -4,6 +4,32 @@
 # benchmark program, e.g. --benchmark_filter=config-1MB.
 set -euo pipefail
 
+usage() {
+    cat <<'EOF_USAGE'
+usage: bench/run.sh [--second-thread] [Google Benchmark options]
+
+Builds the load benchmarks (Release, in build-bench/) and runs them: this
+library, pugixml, tinyxml2, expat and libxml2 load the same generated
+documents; the side-by-side tables of the medians come last.
+
+  --second-thread                keep an idle second thread alive for the run
+  --benchmark_filter=REGEX       run only the matching benchmarks (config-1MB, heap/)
+  --benchmark_repetitions=N      repetitions (default 5, medians shown)
+
+Missing Debian packages are installed when run as root. Google Benchmark's
+own options: build-bench/bench/kvor_load_benchmark --help (once built).
+EOF_USAGE
+}
+
+for argument in "$@"; do
+    case "$argument" in
+    -h | --help)
+        usage
+        exit 0
+        ;;
+    esac
+done
+
 source_dir=$(cd "$(dirname "$0")/.." && pwd)
 build_dir="$source_dir/build-bench"
 cd "$source_dir"

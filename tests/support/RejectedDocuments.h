@@ -65,6 +65,12 @@ const ReadCase kRefusedDocuments[] = {
     {"LongText", "<a>" + std::string(259, 'x') + "yy</a>", 1, 263, "longer than 259 characters"},
     {"LongValue", "<a b='" + std::string(259, 'x') + "yy'/>", 1, 266, "is longer than 259 characters"},
     {"TooDeep", Nested(257), 1, 769, "nested deeper than 256 levels"},
+    // Encodings the reader does not take: the first bytes say why, not the
+    // syntax error the misread text runs into.
+    {"Utf8ByteOrderMark", "\xEF\xBB\xBF<a/>", 1, 1, "the UTF-8 byte-order mark"},
+    {"Utf16WithoutMark", std::string("<\0a\0/\0>\0", 8), 1, 1, "UTF-16 without a byte-order mark"},
+    {"Utf16BigEndian", std::string("\xFE\xFF\0<\0a\0/\0>", 10), 1, 1, "big-endian UTF-16"},
+    {"Utf16BigEndianWithoutMark", std::string("\0<\0a\0/\0>", 8), 1, 1, "big-endian UTF-16"},
 };
 
 // Documents that load, with the first thing they leave out.

@@ -44,6 +44,22 @@ bool HasUtf16ByteOrderMark(const unsigned char* bytes, uint32_t count)
     return count >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE;
 }
 
+// A mark the reader does not take, or a NUL byte beside the first
+// character: UTF-16 without its mark, in either byte order.
+ReadProblem EncodingMistakeOf(const unsigned char* bytes, uint32_t count)
+{
+    if (count >= 3 && bytes[0] == 0xEF && bytes[1] == 0xBB && bytes[2] == 0xBF) {
+        return ReadProblem::kUtf8ByteOrderMark;
+    }
+    if (count < 2) {
+        return ReadProblem::kNone;
+    }
+    if ((bytes[0] == 0xFE && bytes[1] == 0xFF) || (bytes[0] == 0 && bytes[1] != 0)) {
+        return ReadProblem::kUtf16BigEndian;
+    }
+    return bytes[0] != 0 && bytes[1] == 0 ? ReadProblem::kUtf16WithoutMark : ReadProblem::kNone;
+}
+
 // White space, then either "<?" and a declaration, or the root's own "<",
 // which is given back. False when the text cannot hold a document.
 bool ReadProlog(XmlCursor& cursor, ElementReader& reader, ReadReport* report)
@@ -87,6 +103,7 @@ bool DocumentText::Decode(unsigned char* bytes, uint32_t count)
         m_oddByte = count % 2 != 0;
         return true;
     }
+    m_encodingMistake = EncodingMistakeOf(bytes, count);
     const LPCSTR ansi = reinterpret_cast<LPCSTR>(bytes);
     const int sourceBytes = static_cast<int>(count);
     const int length = MultiByteToWideChar(CP_ACP, 0, ansi, sourceBytes, nullptr, 0);
@@ -124,6 +141,11 @@ uint32_t ParseDocument(const DocumentText& text, IXmlNode** root, ReadReport* re
             }
             delete node; // with whatever was already attached below it
         }
+    }
+    if (result == 0 && text.EncodingMistake() != ReadProblem::kNone && report != nullptr &&
+        report->failure.problem != ReadProblem::kOutOfMemory) {
+        // The syntax error is only where the misread text went wrong.
+        Fail(report, text.EncodingMistake(), 0);
     }
     if (result == 1 && text.DroppedOddByte() && report != nullptr) {
         ReadEvent odd;

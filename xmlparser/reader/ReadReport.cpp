@@ -18,6 +18,15 @@ const Reason kReasons[] = {
     {ReadProblem::kNoElementInFile, KVOR_TEXT("the file holds no element")},
     {ReadProblem::kNoDocumentStart,
      KVOR_TEXT("expected '<': a document begins with its root element or an XML declaration")},
+    {ReadProblem::kUtf8ByteOrderMark,
+     KVOR_TEXT("the file begins with the UTF-8 byte-order mark (EF BB BF), which the reader does not take: "
+               "save it without the mark, or as UTF-16LE with its mark (FF FE)")},
+    {ReadProblem::kUtf16WithoutMark,
+     KVOR_TEXT("the file's first bytes are UTF-16 without a byte-order mark, which the reader reads as ANSI text: "
+               "save it as UTF-16LE with its mark (FF FE)")},
+    {ReadProblem::kUtf16BigEndian,
+     KVOR_TEXT("the file's first bytes are big-endian UTF-16, which the reader does not take: "
+               "save it as UTF-16LE with its mark (FF FE)")},
     {ReadProblem::kDeclarationName, KVOR_TEXT("expected \"xml\" after \"<?\": only an XML declaration may stand here")},
     {ReadProblem::kDeclarationEnd, KVOR_TEXT("expected \"?>\" to end the XML declaration")},
     {ReadProblem::kCommentNotClosed, KVOR_TEXT("the comment is not closed: expected \"-->\" before the end of the file")},

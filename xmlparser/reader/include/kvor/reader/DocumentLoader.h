@@ -25,12 +25,16 @@ public:
     int32_t Length() const { return m_length; }
     // A UTF-16 file of odd length: its last byte is not part of the text.
     bool DroppedOddByte() const { return m_oddByte; }
+    // What the first bytes show when they are in an encoding the reader
+    // does not take (kNone otherwise): a document in it cannot be read.
+    ReadProblem EncodingMistake() const { return m_encodingMistake; }
 
 private:
     void* m_block = nullptr;
     const WCHAR* m_text = nullptr;
     int32_t m_length = 0;
     bool m_oddByte = false;
+    ReadProblem m_encodingMistake = ReadProblem::kNone;
 };
 
 // 1 with *root set (the caller's to destroy) when the text holds a

@@ -15,6 +15,11 @@ enum class ReadProblem : uint8_t {
     kOutOfMemory,
     kNoElementInFile,
     kNoDocumentStart,
+    // A file that failed to load and whose first bytes show an encoding the
+    // reader does not take: said instead of the syntax error it led to.
+    kUtf8ByteOrderMark,
+    kUtf16WithoutMark,
+    kUtf16BigEndian,
     // The declaration
     kDeclarationName,
     kDeclarationEnd,
