@@ -91,9 +91,11 @@ public:
     }
 
     // Mostly short texts from a few letters that differ only in case, so
-    // that exact and case-blind matches part often. Bytes 0xF8 to 0xFF give
-    // 256 to 263 repeats of one character, around the 259 characters of the
-    // library's name and token buffers.
+    // that exact and case-blind matches part often. A length byte below
+    // 0xC0 gives 0 to 11 characters, 0xC0 to 0xF7 gives 0 to 55 (around the
+    // logger's 31-character zone names), 0xF8 to 0xFF gives 256 to 263
+    // repeats of one character (around the 259 characters of the library's
+    // name and token buffers).
     WString Text()
     {
         const uint8_t length = Byte();
@@ -101,7 +103,7 @@ public:
             return WString(256 + (length - 0xF8), Character());
         }
         WString text;
-        for (int count = length % 12; count > 0; --count) {
+        for (int count = length < 0xC0 ? length % 12 : length - 0xC0; count > 0; --count) {
             text.push_back(Character());
         }
         return text;

@@ -139,7 +139,7 @@ public:
     void Run(ByteReader& input)
     {
         Start(input);
-        for (int zones = input.Byte() % 8; zones > 0; --zones) {
+        for (int zones = input.Byte() % 16; zones > 0; --zones) {
             Register(input);
         }
         for (int entries = input.Byte() % kMaxEntries; entries > 0 && !input.AtEnd(); --entries) {
@@ -192,9 +192,10 @@ private:
         if ((flags & 1) != 0 && plainName) {
             const WString path = kZoneKey + KVOR_TEXT("\\") + name;
             uint32_t value = 0;
-            key.Write(WriteValue(path, KVOR_TEXT("OutputEnable"), input, &value), value, &key.hasOutputEnable,
-                      &key.outputEnable);
-            key.Write(WriteValue(path, KVOR_TEXT("Severity"), input, &value), value, &key.hasSeverity, &key.severity);
+            const Written outputEnable = WriteValue(path, KVOR_TEXT("OutputEnable"), input, &value);
+            key.Write(outputEnable, value, &key.hasOutputEnable, &key.outputEnable);
+            const Written severity = WriteValue(path, KVOR_TEXT("Severity"), input, &value);
+            key.Write(severity, value, &key.hasSeverity, &key.severity);
         }
         const bool withName = (flags & 2) == 0;
         const ZoneRecord before = zone < MAX_ZONE_ID ? m_logger->GetZone(zone) : ZoneRecord();
