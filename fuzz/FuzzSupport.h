@@ -73,6 +73,16 @@ inline WString CharactersOf(const uint8_t* data, size_t size)
     return text;
 }
 
+// Ends the run, naming the expectation that does not hold, so that the
+// fuzzer keeps the input.
+inline void Check(bool holds, const char* expectation)
+{
+    if (!holds) {
+        std::fprintf(stderr, "expected: %s\n", expectation);
+        std::abort();
+    }
+}
+
 // Takes what a target needs from the front of the input; once the bytes
 // run out every read answers 0, so that any input decodes to something.
 class ByteReader {

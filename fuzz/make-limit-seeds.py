@@ -64,7 +64,12 @@ def load_document_seeds():
 # length byte (0xF8 + n: 256 + n repeats of one character) and character
 # bytes (0 'a', 1 'A', 2 'b', 3 'B', 4 '1', 5 ':', 6 '_', 7 '.'; 0xE9 '/',
 # 0xF3 the backslash).
-FIND_OR_ADD, SET_STRING, SET_INT, QUERY, CHILDREN, NAMED_CHILDREN = 0, 3, 4, 7, 8, 9
+FIND_OR_ADD, SET_STRING, SET_INT, QUERY, CHILDREN = 0, 3, 4, 7, 8
+
+
+def children(node, name=None):
+    """A walk over all children, or over those of one name."""
+    return step(node, CHILDREN, text(0) if name is None else name, bytes([0 if name is None else 1]))
 
 
 def text(length, char=0):
@@ -105,14 +110,14 @@ def long_line(length):
 
 def tree_edit_seeds():
     seeds = {
-        "depth-256": chain(256) + step(0, CHILDREN),
-        "depth-257": chain(257) + step(0, CHILDREN),
+        "depth-256": chain(256) + children(0),
+        "depth-257": chain(257) + children(0),
         "line-2047": long_line(2047),
         "line-2048": long_line(2048),
     }
     for length in (259, 260):
         name = text(length)
-        seeds["name-%d" % length] = step(0, FIND_OR_ADD, name) * 2 + step(0, NAMED_CHILDREN, name)
+        seeds["name-%d" % length] = step(0, FIND_OR_ADD, name) * 2 + children(0, name)
         seeds["value-%d" % length] = step(0, SET_STRING, text(1), text(length)) + step(0, QUERY, text(1))
         seeds["key-%d" % length] = step(0, SET_STRING, text(length), text(1)) + step(0, QUERY, text(length))
     for count in (64, 65):
