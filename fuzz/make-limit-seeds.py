@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
 """Writes the seeds that stand on each limit of the reader, the writer and
-the logger, one file per seed, into fuzz/corpus/<target>/limit-*:
+the logger, and a few whose every answer the targets' models know, one file
+per seed, into fuzz/corpus/<target>/limit-* and case-*:
   python3 fuzz/make-limit-seeds.py
 The files are kept in git; run this again after changing it or the way a
 target decodes its input."""
@@ -64,7 +65,7 @@ def load_document_seeds():
 # length byte (0xF8 + n: 256 + n repeats of one character) and character
 # bytes (0 'a', 1 'A', 2 'b', 3 'B', 4 '1', 5 ':', 6 '_', 7 '.'; 0xE9 '/',
 # 0xF3 the backslash).
-FIND_OR_ADD, SET_STRING, SET_INT, QUERY, CHILDREN = 0, 3, 4, 7, 8
+FIND_OR_ADD, ADD, REMOVE, SET_STRING, SET_INT, SET_COLOUR, REMOVE_ATTR, QUERY, CHILDREN = 0, 1, 2, 3, 4, 5, 6, 7, 8
 
 
 def children(node, name=None):
@@ -173,16 +174,47 @@ def logger_seeds():
     return seeds
 
 
-def write(target, seeds):
+def edit_case_seeds():
+    """Steps whose every answer the model knows: case rules, finding, moving, removing."""
+    # Names that differ only in case: set and remove match exactly, lookups do not.
+    a, big_a = text(1, 0), text(1, 1)
+    seeds = {}
+    seeds["attribute-case"] = (step(0, SET_STRING, a, text(1, 4)) + step(0, SET_STRING, big_a, text(2, 4)) +
+                               step(0, QUERY, big_a) + step(0, REMOVE_ATTR, text(1, 2)) + step(0, REMOVE_ATTR, a) +
+                               step(0, QUERY, a) + step(0, SET_STRING, big_a, text(1, 5)) +
+                               step(0, SET_COLOUR, a, bytes([77, 60, 43, 255])) + step(0, QUERY, big_a))
+    # Items found by name, a child moved under another, one removed twice.
+    item = bytes([4, 0, 0, 0, 0])  # not "item": the alphabet has no i; a new name
+    seeds["children"] = (step(0, FIND_OR_ADD, item) + step(0, FIND_OR_ADD, item) + children(0) +
+                         step(0, REMOVE, bytes([1])) + step(0, REMOVE, bytes([1])) + step(2, ADD, bytes([1]), text(0)) +
+                         step(1, ADD, bytes([0]), text(1, 3)) + children(2) + children(0, item) + step(0, 10))
+    return seeds
+
+
+def enabled_seeds():
+    """Zones with thresholds and output switches of their own, asked at every severity."""
+    seeds = {}
+    for output_type in (0, 1, 4):
+        zones = [registration(30, 3, outputs=(1, 0)), registration(31, 4, outputs=(2, 4)),
+                 registration(32, 5, outputs=(3, 2)), registration(33, 6)]
+        entries = [entry(zone, severity, text(1), 1, text(0)) for zone in (30, 31, 32, 33, 34) for severity in range(5)]
+        seeds["enabled-output-type-%d" % output_type] = (bytes([3]) + settings(output_type=output_type) + bytes(
+            [len(zones)]) + b"".join(zones) + bytes([len(entries)]) + b"".join(entries))
+    return seeds
+
+
+def write(target, limits, cases=None):
+    """Seeds at a limit are named limit-*, seeds of one behaviour case-*."""
     folder = CORPUS / target
     folder.mkdir(parents=True, exist_ok=True)
-    for old in folder.glob("limit-*"):
+    for old in list(folder.glob("limit-*")) + list(folder.glob("case-*")):
         old.unlink()
-    for name, data in seeds.items():
-        (folder / ("limit-" + name)).write_bytes(data)
+    for prefix, seeds in (("limit-", limits), ("case-", cases or {})):
+        for name, data in seeds.items():
+            (folder / (prefix + name)).write_bytes(data)
 
 
 if __name__ == "__main__":
     write("LoadDocumentFuzzer", load_document_seeds())
-    write("TreeEditFuzzer", tree_edit_seeds())
-    write("LoggerFuzzer", logger_seeds())
+    write("TreeEditFuzzer", tree_edit_seeds(), edit_case_seeds())
+    write("LoggerFuzzer", logger_seeds(), enabled_seeds())
