@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -19,8 +20,8 @@ typedef std::basic_string<WCHAR> WString;
 
 // One folder per process (libFuzzer's -jobs runs several), in memory when
 // the machine has /dev/shm so that the many small files never reach a disk.
-// It goes with the files named by ScratchFile when the process ends
-// normally; a crashing run leaves it behind.
+// It goes, with everything in it, when the process ends normally; a
+// crashing run leaves it behind.
 inline const std::string& ScratchFolder()
 {
     static std::string folder;
@@ -32,10 +33,8 @@ inline const std::string& ScratchFolder()
         }
         folder = pattern;
         std::atexit([] {
-            for (const char* name : {"document.xml", "saved.xml", "edited.xml"}) {
-                std::remove((folder + "/" + name).c_str());
-            }
-            rmdir(folder.c_str());
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
         });
     }
     return folder;
