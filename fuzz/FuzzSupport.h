@@ -1,5 +1,6 @@
 // Helpers shared by the fuzz targets: a private scratch folder for the
-// documents a target loads and saves, and WCHAR text from raw bytes.
+// documents a target loads and saves, WCHAR text from raw bytes, and a
+// reader that decodes the input into the steps of a target.
 #ifndef KVOR_FUZZ_SUPPORT_H
 #define KVOR_FUZZ_SUPPORT_H
 
@@ -7,6 +8,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <filesystem>
 #include <string>
 #include <unistd.h>
 
@@ -18,8 +20,8 @@ typedef std::basic_string<WCHAR> WString;
 
 // One folder per process (libFuzzer's -jobs runs several), in memory when
 // the machine has /dev/shm so that the many small files never reach a disk.
-// It goes with the files named by ScratchFile when the process ends
-// normally; a crashing run leaves it behind.
+// It goes, with everything in it, when the process ends normally; a
+// crashing run leaves it behind.
 inline const std::string& ScratchFolder()
 {
     static std::string folder;
@@ -31,10 +33,8 @@ inline const std::string& ScratchFolder()
         }
         folder = pattern;
         std::atexit([] {
-            for (const char* name : {"document.xml", "saved.xml"}) {
-                std::remove((folder + "/" + name).c_str());
-            }
-            rmdir(folder.c_str());
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
         });
     }
     return folder;
@@ -71,6 +71,74 @@ inline WString CharactersOf(const uint8_t* data, size_t size)
     }
     return text;
 }
+
+// Ends the run, naming the expectation that does not hold, so that the
+// fuzzer keeps the input.
+inline void Check(bool holds, const char* expectation)
+{
+    if (!holds) {
+        std::fprintf(stderr, "expected: %s\n", expectation);
+        std::abort();
+    }
+}
+
+// Takes what a target needs from the front of the input; once the bytes
+// run out every read answers 0, so that any input decodes to something.
+class ByteReader {
+public:
+    ByteReader(const uint8_t* data, size_t size) : m_data(data), m_size(size) {}
+
+    bool AtEnd() const { return m_used >= m_size; }
+    uint8_t Byte() { return m_used < m_size ? m_data[m_used++] : 0; }
+    uint32_t Word()
+    {
+        uint32_t word = 0;
+        for (int shift = 0; shift < 32; shift += 8) {
+            word |= static_cast<uint32_t>(Byte()) << shift;
+        }
+        return word;
+    }
+
+    // Mostly short texts from a few letters that differ only in case, so
+    // that exact and case-blind matches part often. A length byte below
+    // 0xC0 gives 0 to 11 characters, 0xC0 to 0xF7 gives 0 to 55 (around the
+    // logger's 31-character zone names), 0xF8 to 0xFF gives 256 to 263
+    // repeats of one character (around the 259 characters of the library's
+    // name and token buffers).
+    WString Text()
+    {
+        const uint8_t length = Byte();
+        if (length >= 0xF8) {
+            return WString(256 + (length - 0xF8), Character());
+        }
+        WString text;
+        for (int count = length < 0xC0 ? length % 12 : length - 0xC0; count > 0; --count) {
+            text.push_back(Character());
+        }
+        return text;
+    }
+
+    // Bytes below 0xE0 pick a letter, digit or name punctuation; the rest
+    // pick characters that the reader treats specially, white space, signs
+    // and commas for the number and colour readers, and characters beyond
+    // ASCII (never a NUL).
+    WCHAR Character()
+    {
+        static const char16_t kPlain[] = u"aAbB1:_.";
+        static const char16_t kSpecial[] = {' ', '\t', '\n', '<', '>', '"', '\'', '&', '=', '/', '?', '!', '-', '+', ',', '0',
+                                            '2', '5', '7', '\\', 0x00E9, 0x00C9, 0x4E2D, 0xD800, 0xFEFF, 0xFFFF};
+        const uint8_t pick = Byte();
+        if (pick < 0xE0) {
+            return static_cast<WCHAR>(kPlain[pick % 8]);
+        }
+        return static_cast<WCHAR>(kSpecial[(pick - 0xE0) % (sizeof(kSpecial) / sizeof(kSpecial[0]))]);
+    }
+
+private:
+    const uint8_t* m_data;
+    size_t m_size;
+    size_t m_used = 0;
+};
 
 } // namespace kvorfuzz
 

@@ -7,7 +7,7 @@
 
 #include "FuzzSupport.h"
 #include "kvor/dom/JXMLNode.h"
-#include "TreeSnapshot.h"
+#include "LosslessTree.h"
 #include "kvor/parser/XMLParser.h"
 #include "kvor/reader/DocumentLoader.h"
 
@@ -88,39 +88,6 @@ void QueryThroughParser(const WString& path, const std::vector<SnapshotText>& na
     }
 }
 
-bool IsPlainText(const SnapshotText& text)
-{
-    return std::all_of(text.begin(), text.end(), [](WCHAR c) {
-        return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' || c == '.' ||
-               c == ':';
-    });
-}
-
-// Trees the writer puts out without anything the reader takes another
-// way: plain names and texts, and no line long enough to be cut.
-bool SavesLosslessly(const NodeSnapshot& node, int depth)
-{
-    if (!IsPlainText(node.name) || (node.hasContent && !IsPlainText(node.content))) {
-        return false;
-    }
-    // The reader counts the line break and indentation in front of a text
-    // towards its 259 characters.
-    const size_t indentation = static_cast<size_t>(depth) * 4;
-    if (node.hasContent && 2 + indentation + node.content.size() >= CJXMLNode::kNameCapacity) {
-        return false;
-    }
-    size_t startTag = indentation + 1 + node.name.size() + 3;
-    for (const AttributeSnapshot& attribute : node.attributes) {
-        if (!IsPlainText(attribute.key) || !IsPlainText(attribute.value)) {
-            return false;
-        }
-        startTag += attribute.key.size() + attribute.value.size() + 4;
-    }
-    return startTag < CJXMLNode::kLineCapacity &&
-           std::all_of(node.children.begin(), node.children.end(),
-                       [depth](const NodeSnapshot& child) { return SavesLosslessly(child, depth + 1); });
-}
-
 // The reader's own account of the same bytes: it loads exactly when the
 // file does, and every event it reports can be described.
 void CheckReport(const std::vector<uint8_t>& document, bool loaded)
@@ -185,7 +152,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     IXmlNode* reloaded = nullptr;
     const uint32_t reloadedOk = CJXMLNode::CreateRootNodeFromFile(savedPath.c_str(), &reloaded);
-    if (SavesLosslessly(before, 0)) {
+    if (kvorfuzz::SavesLosslessly(before, 0)) {
         // What was read and written back must read the same again.
         if (reloadedOk != 1 || !(Snapshot(*dynamic_cast<CJXMLNode*>(reloaded)) == before)) {
             std::fprintf(stderr, "the saved tree reads back differently\n");

@@ -2,6 +2,7 @@
 # Builds the fuzz targets with clang, replays the seed corpus and every
 # input that ever crashed, then fuzzes each target for a bounded time.
 #   fuzz/run.sh [seconds per target, default 60]
+#   KVOR_FUZZ_TARGETS="TreeEditFuzzer LoggerFuzzer" fuzz/run.sh 600   (some of them)
 # Fails on the first crash, leak, sanitizer report or timeout; the input
 # is then in fuzz/corpus-work/ (keep it in fuzz/regressions/<target>/).
 set -euo pipefail
@@ -10,7 +11,11 @@ cd "$(dirname "$0")/.."
 SECONDS_PER_TARGET=${1:-60}
 BUILD=${KVOR_FUZZ_BUILD:-build-fuzz}
 JOBS=$(nproc 2>/dev/null || echo 2)
-TARGETS=(LoadDocumentFuzzer KeyValueTableFuzzer RectAndColorFuzzer)
+TARGETS=(${KVOR_FUZZ_TARGETS:-LoadDocumentFuzzer KeyValueTableFuzzer RectAndColorFuzzer TreeEditFuzzer LoggerFuzzer})
+# Long enough for the seeds at the limits (fuzz/make-limit-seeds.py): 257
+# levels and 2048-character lines in UTF-16, a chain of 257 added elements.
+declare -A MAX_LEN=([LoadDocumentFuzzer]=8192 [KeyValueTableFuzzer]=4096 [RectAndColorFuzzer]=1024
+                    [TreeEditFuzzer]=4096 [LoggerFuzzer]=4096)
 WORK=fuzz/corpus-work
 
 cmake -S . -B "$BUILD" -DCMAKE_CXX_COMPILER=clang++ -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -41,7 +46,7 @@ for target in "${TARGETS[@]}"; do
 
     echo "== $target: fuzzing for ${SECONDS_PER_TARGET} s"
     mkdir -p "$WORK/$target"
-    "$binary" -max_total_time="$SECONDS_PER_TARGET" -timeout=25 -rss_limit_mb=2048 \
+    "$binary" -max_total_time="$SECONDS_PER_TARGET" -max_len="${MAX_LEN[$target]}" -timeout=25 -rss_limit_mb=2048 \
         -print_final_stats=1 -artifact_prefix="$WORK/$target-" \
         "$WORK/$target" "${inputs[@]}" >"$WORK/$target.log" 2>&1 || {
         tail -n 60 "$WORK/$target.log" >&2

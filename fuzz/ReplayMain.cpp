@@ -1,0 +1,50 @@
+// Stands in for libFuzzer in the test build: feeds every file of the folders
+// (or the files) named on the command line to the target it is linked
+// with, in name order, as `fuzzer -runs=0` replays a corpus. A failing
+// input ends the program, and the name printed last says which one it was.
+#include <algorithm>
+#include <cstdint>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+namespace fs = std::filesystem;
+
+int main(int argc, char** argv)
+{
+    std::vector<fs::path> inputs;
+    for (int i = 1; i < argc; ++i) {
+        const fs::path path(argv[i]);
+        if (fs::is_directory(path)) {
+            for (const fs::directory_entry& entry : fs::directory_iterator(path)) {
+                if (entry.is_regular_file()) {
+                    inputs.push_back(entry.path());
+                }
+            }
+        } else if (fs::is_regular_file(path)) {
+            inputs.push_back(path);
+        } else {
+            std::fprintf(stderr, "%s: no such input\n", argv[i]);
+            return 2;
+        }
+    }
+    if (inputs.empty()) {
+        std::fprintf(stderr, "no inputs to replay\n");
+        return 2;
+    }
+    std::sort(inputs.begin(), inputs.end());
+    for (const fs::path& path : inputs) {
+        std::printf("%s\n", path.string().c_str());
+        std::fflush(stdout);
+        std::ifstream file(path, std::ios::binary);
+        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        bytes.reserve(1); // a target never sees a null pointer, even for an empty input
+        LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
+    }
+    std::printf("replayed %zu inputs\n", inputs.size());
+    return 0;
+}
