@@ -176,16 +176,26 @@ LONG CALLBACK TakeDebugText(EXCEPTION_POINTERS* exception)
         record->NumberParameters < 2) {
         return EXCEPTION_CONTINUE_SEARCH;
     }
-    std::wstring text;
+    // Nothing here allocates: the test may be refusing allocations meanwhile,
+    // and a refusal must reach the library, not its debugger output.
+    const int kChars = 8192;
+    wchar_t converted[kChars];
+    const wchar_t* text = converted;
     if (wide) {
         text = reinterpret_cast<const wchar_t*>(record->ExceptionInformation[1]);
-    } else {
-        const char* ansi = reinterpret_cast<const char*>(record->ExceptionInformation[1]);
-        text.resize(static_cast<size_t>(MultiByteToWideChar(CP_ACP, 0, ansi, -1, nullptr, 0)));
-        MultiByteToWideChar(CP_ACP, 0, ansi, -1, text.data(), static_cast<int>(text.size()));
-        text.resize(text.empty() ? 0 : text.size() - 1);
+    } else if (MultiByteToWideChar(CP_ACP, 0, reinterpret_cast<const char*>(record->ExceptionInformation[1]), -1,
+                                   converted, kChars) == 0) {
+        converted[0] = L'\0';
     }
-    std::ofstream(CapturePath(), std::ios::binary | std::ios::app) << U8(text.c_str());
+    char utf8[3 * kChars];
+    const int bytes = WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof(utf8), nullptr, nullptr);
+    const HANDLE file = CreateFileA(CapturePath().c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file != INVALID_HANDLE_VALUE) {
+        DWORD written = 0;
+        WriteFile(file, utf8, bytes > 0 ? static_cast<DWORD>(bytes - 1) : 0, &written, nullptr);
+        CloseHandle(file);
+    }
     return EXCEPTION_CONTINUE_EXECUTION;
 }
 
