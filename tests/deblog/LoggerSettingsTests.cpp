@@ -64,54 +64,26 @@ TEST_F(LoggerTest, WithoutTheKvorKeyTheStartFailsAndCreatesNothing)
     EXPECT_EQ("", device.Value("SOFTWARE/KVOR/DebLogger", "OutputType"));
 }
 
-TEST_F(LoggerTest, ExistingKeysAreReadNotRewritten)
-{
-    SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 1);
-    SetDword("SOFTWARE/KVOR/DebLogger/Zone/DebLog", "OutputEnable", 3);
-    SetDword("SOFTWARE/KVOR/DebLogger/Zone/DebLog", "Severity", 4);
-    DebLogger fresh;
-    ASSERT_EQ(1u, fresh.Initialize());
-    EXPECT_EQ(1, fresh.GetGlobalSetting().Severity);
-    EXPECT_EQ(1, fresh.GetGlobalSetting().OutputType); // absent: the default stays
-    EXPECT_EQ("", device.Value("SOFTWARE/KVOR/DebLogger", "OutputType"));
-    EXPECT_EQ(3u, fresh.GetZone(1).OutputEnable);
-    EXPECT_EQ(4, fresh.GetZone(1).severity);
-    EXPECT_EQ(1, fresh.GetZone(2).severity); // no zone value: the global one
-}
-
-TEST_F(LoggerTest, ExecutablesOwnKeyOverridesTheGlobalSettings)
+TEST_F(LoggerTest, ExistingKeysAreReadNotRewrittenAndTheExecutablesOwnKeyOverrides)
 {
     // The executable's key is named after its title, as its entry lines are.
     const std::string own = "SOFTWARE/KVOR/DebLogger/" + U8(DebLogger::GetExeFileTitle());
-    const struct { const char* name; std::string key; uint16_t severity; } cases[] = {
-        {"another program's key", "SOFTWARE/KVOR/DebLogger/OtherProgram", 2}, {"its own key", own, 1}};
     SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 2);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        SetDword(c.key, "Severity", 1);
-        DebLogger fresh;
-        ASSERT_EQ(1u, fresh.Initialize());
-        EXPECT_EQ(c.severity, fresh.GetGlobalSetting().Severity);
-    }
-}
-
-TEST_F(LoggerTest, OnlyFourByteDwordValuesCount)
-{
-    // The settings keep the low 16 bits, the time format the low 8.
-    const struct { const char* line; uint16_t outputType, timeFormat; } cases[] = {
-        {"dword:00000002", 2, 2}, {"dword:00010102", 0x102, 2}, {"\"2\"", 1, 0}};
-    SetDword("SOFTWARE/KVOR/DebLogger", "FileMode", 1);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        SetValue("SOFTWARE/KVOR/DebLogger", "OutputType", c.line);
-        SetValue("SOFTWARE/KVOR/DebLogger", "TimeFormat", c.line);
-        GlobalSetting setting = {0, 3, 1, 0};
-        DebLogger fresh;
-        fresh.ReadGlobalSetting(KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger"), &setting);
-        EXPECT_EQ(c.outputType, setting.OutputType);
-        EXPECT_EQ(c.timeFormat, setting.TimeFormat);
-        EXPECT_EQ(1, setting.FileMode);
-    }
+    SetDword("SOFTWARE/KVOR/DebLogger/OtherProgram", "Severity", 4);
+    SetDword(own, "Severity", 1);
+    // Only four-byte dwords count; the settings keep their low 16 bits, the time format its low 8.
+    SetDword(own, "OutputType", 0x10100);
+    SetDword("SOFTWARE/KVOR/DebLogger", "TimeFormat", 0x10102);
+    SetValue("SOFTWARE/KVOR/DebLogger", "FileMode", "\"1\"");
+    DebLogger fresh;
+    ASSERT_EQ(1u, fresh.Initialize());
+    const GlobalSetting& setting = fresh.GetGlobalSetting();
+    EXPECT_EQ(1, setting.Severity);
+    EXPECT_EQ(0x100, setting.OutputType);
+    EXPECT_EQ(2, setting.TimeFormat);
+    EXPECT_EQ(0, setting.FileMode); // a string: the default stays
+    EXPECT_EQ("", device.Value("SOFTWARE/KVOR/DebLogger", "OutputType"));
+    EXPECT_EQ(1, fresh.GetZone(2).severity); // no zone value: the global one
 }
 
 TEST_F(LoggerTest, RegisterZoneRefusesWithOneLineEach)
@@ -201,7 +173,8 @@ TEST_F(LoggerTest, EveryRefusedAllocationOfTheStartEndsItWithItsMessageOrNotAtAl
                 const std::vector<std::string> lines = Masked(debug.Lines());
                 ASSERT_FALSE(lines.empty()) << nth;
                 const std::string message = lines.back().substr(lines.back().rfind(']') + 1);
-                EXPECT_NE(failures.end(), std::find(failures.begin(), failures.end(), message)) << nth << ": " << message;
+                EXPECT_NE(failures.end(), std::find(failures.begin(), failures.end(), message))
+                    << nth << ": " << message;
             }
         }
         EXPECT_GT(refusedStarts, 0) << "no refusal reached the start";
