@@ -47,14 +47,6 @@ const std::string kZone = "SOFTWARE/KVOR/DebLogger/Zone/";
 
 typedef std::vector<std::pair<std::string, std::string>> Environment;
 
-// Whether this process was started by a scenario; the child's body skips
-// itself otherwise.
-bool InFreshProcess()
-{
-    const char* marker = std::getenv("KVOR_FRESH_PROCESS");
-    return marker != nullptr && marker[0] == '1';
-}
-
 // This program's file (under emulation, the emulated program's).
 std::string ProgramPath()
 {
@@ -198,7 +190,8 @@ std::vector<std::string> OperationEntries(const Scenario& scenario, const char* 
 // store - at the same moment, the second the given microseconds later.
 TEST(LoggerScenarioChild, Operations)
 {
-    if (!InFreshProcess()) {
+    const char* fresh = std::getenv("KVOR_FRESH_PROCESS");
+    if (fresh == nullptr || fresh[0] != '1') {
         GTEST_SKIP() << "runs in a fresh process of a LoggerScenario test";
     }
     const std::string dir = std::getenv("KVOR_TEST_DIR");

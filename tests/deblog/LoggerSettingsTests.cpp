@@ -14,6 +14,8 @@ using namespace kvortest;
 namespace {
 
 const WCHAR* const kFile = KVOR_TEXT("src\\Module.cpp");
+// The registry's lines name the executable as it is, for the person setting it up.
+const std::string kSettings = "[0:0:0][kvor_deblog_tests.exe][0]";
 
 // The non-empty debugger lines, digits masked.
 std::vector<std::string> Masked(const std::vector<std::string>& lines)
@@ -32,17 +34,15 @@ TEST_F(LoggerTest, FirstStartWritesTheDefaultsAndSaysSo)
     device.CreateKey("SOFTWARE/KVOR");
     DebLogger fresh;
     ASSERT_EQ(1u, fresh.Initialize());
-    // The registry's lines name the executable as it is, for the person setting it up.
-    const std::string settings = "[0:0:0][kvor_deblog_tests.exe][0]";
-    std::vector<std::string> expected = {settings + "DEB_KVOR_PATH = SOFTWARE\\KVOR\\"};
+    std::vector<std::string> expected = {kSettings + "DEB_KVOR_PATH = SOFTWARE\\KVOR\\"};
     const struct { const char* name; const char* line; } values[] = {
         {"OutputType", "dword:00000001"}, {"Severity", "dword:00000003"},
         {"FileMode", "dword:00000000"},   {"TimeFormat", "dword:00000000"}};
     for (const auto& value : values) {
         EXPECT_EQ(value.line, device.Value("SOFTWARE/KVOR/DebLogger", value.name)) << value.name;
-        expected.push_back(settings + "Succeed to set value of " + value.name + " in registry key DebLogger");
+        expected.push_back(kSettings + "Succeed to set value of " + value.name + " in registry key DebLogger");
     }
-    expected.push_back(settings + "Succeed to create subkey Zone of DebLogger");
+    expected.push_back(kSettings + "Succeed to create subkey Zone of DebLogger");
     EXPECT_EQ(expected, Masked(debug.Lines()));
     for (const char* zone : {"DebLog", "Win32", "DefaultZone"}) {
         EXPECT_EQ("dword:00000001", device.Value(std::string("SOFTWARE/KVOR/DebLogger/Zone/") + zone, "OutputEnable"))
@@ -54,10 +54,9 @@ TEST_F(LoggerTest, WithoutTheKvorKeyTheStartFailsAndCreatesNothing)
 {
     DebLogger fresh;
     EXPECT_EQ(0u, fresh.Initialize());
-    const std::string settings = "[0:0:0][kvor_deblog_tests.exe][0]";
     const std::vector<std::string> expected = {
-        settings + "DEB_KVOR_PATH = SOFTWARE\\KVOR\\",
-        settings + "Open registry key SOFTWARE\\KVOR\\ unsuccessfully, Last Error = 0x0",
+        kSettings + "DEB_KVOR_PATH = SOFTWARE\\KVOR\\",
+        kSettings + "Open registry key SOFTWARE\\KVOR\\ unsuccessfully, Last Error = 0x0",
         DigitsMasked("[0:0:0:0][" + U8(DebLogger::GetExeFileTitle()) + ".exe][0]") +
             "Create global setting in registry unsuccessfully"};
     EXPECT_EQ(expected, Masked(debug.Lines()));
