@@ -69,16 +69,15 @@ TEST_F(LoggerTest, ExistingKeysAreReadNotRewrittenAndTheExecutablesOwnKeyOverrid
     const std::string own = "SOFTWARE/KVOR/DebLogger/" + U8(DebLogger::GetExeFileTitle());
     SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 2);
     SetDword("SOFTWARE/KVOR/DebLogger/OtherProgram", "Severity", 4);
-    SetDword(own, "Severity", 1);
     // Only four-byte dwords count; the settings keep their low 16 bits, the time format its low 8.
-    SetDword(own, "OutputType", 0x10100);
+    SetDword(own, "Severity", 0x10001);
     SetDword("SOFTWARE/KVOR/DebLogger", "TimeFormat", 0x10102);
     SetValue("SOFTWARE/KVOR/DebLogger", "FileMode", "\"1\"");
     DebLogger fresh;
     ASSERT_EQ(1u, fresh.Initialize());
     const GlobalSetting& setting = fresh.GetGlobalSetting();
     EXPECT_EQ(1, setting.Severity);
-    EXPECT_EQ(0x100, setting.OutputType);
+    EXPECT_EQ(1, setting.OutputType); // absent: the default stays
     EXPECT_EQ(2, setting.TimeFormat);
     EXPECT_EQ(0, setting.FileMode); // a string: the default stays
     EXPECT_EQ("", device.Value("SOFTWARE/KVOR/DebLogger", "OutputType"));
