@@ -31,6 +31,7 @@ TEST(LoggerStart, FailuresOfTheSystemAreNamedOnTheDebuggerOutput)
         {"log folder refused", Failing(S::MakeFolder, EACCES), true, 0,
          "Create the log foder \\DebLogger\\ unsuccessfully"},
         {"log file refused", Failing(S::FileStatus, EIO), true, 0, "Failed to create log file \\DebLogger\\"},
+        {"log file refused: the start", Failing(S::FileStatus, EIO), true, 0, "Create the log file \\DebLogger\\"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
