@@ -145,12 +145,9 @@ TEST_F(LogFile, EntriesOfTwoThreadsStayWholeLines)
     first.join();
     second.join();
     Stop();
-    const std::string text = Utf16FileText(m_path);
     std::vector<std::string> lines = debug.Lines();
-    for (size_t start = text.find('\n') + 1, end; start < text.size(); start = end + 1) {
-        end = text.find('\n', start);
-        lines.push_back(text.substr(start, end - start));
-    }
+    const std::vector<std::string> file = TextLines(Utf16FileText(m_path));
+    lines.insert(lines.end(), file.begin() + 1, file.end()); // after the header
     ASSERT_EQ(4u * kEntries, lines.size()) << "both outputs, one line each";
     std::sort(lines.begin(), lines.end());
     EXPECT_EQ(m_entry + "first thread's entry", lines.front());
