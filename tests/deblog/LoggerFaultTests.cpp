@@ -28,8 +28,10 @@ TEST(LoggerStart, FailuresOfTheSystemAreNamedOnTheDebuggerOutput)
          "Failed to set value of OutputEnable in registry key SOFTWARE\\KVOR\\DebLogger\\Zone\\DebLog, "
          "Last Error = 0x0000001F"},
         {"executable name unreadable", Failing(S::ReadLink, EACCES), false, 1, "[0:0:0][0]DEB_KVOR_PATH = SOFTWARE"},
-        {"log folder refused", Failing(S::MakeFolder, EACCES), true, 0, "Create the log foder \\DebLogger\\ unsuccessfully"},
+        {"log folder refused", Failing(S::MakeFolder, EACCES), true, 0,
+         "Create the log foder \\DebLogger\\ unsuccessfully"},
         {"log file refused", Failing(S::FileStatus, EIO), true, 0, "Failed to create log file \\DebLogger\\"},
+        {"log file refused: the start", Failing(S::FileStatus, EIO), true, 0, "Create the log file \\DebLogger\\"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);

@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "kvor/deblog/DebLog.h"
 #include "DebLogger.h"
@@ -55,25 +54,6 @@ protected:
     DebugCapture debug;
     std::unique_ptr<DebLogger> logger;
 };
-
-// The names of the subkeys of a key below HKEY_LOCAL_MACHINE, as the
-// registry lists them; none when the key cannot be opened.
-inline std::vector<std::string> SubkeyNames(const WCHAR* path)
-{
-    std::vector<std::string> names;
-    HKEY key = nullptr;
-    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path, 0, 0, &key) != ERROR_SUCCESS) {
-        return names;
-    }
-    WCHAR name[256];
-    DWORD chars = 256;
-    for (DWORD index = 0; RegEnumKeyExW(key, index, name, &chars, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-         ++index, chars = 256) {
-        names.push_back(U8(name));
-    }
-    RegCloseKey(key);
-    return names;
-}
 
 } // namespace kvortest
 

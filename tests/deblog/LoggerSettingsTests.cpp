@@ -14,6 +14,8 @@ using namespace kvortest;
 namespace {
 
 const WCHAR* const kFile = KVOR_TEXT("src\\Module.cpp");
+// The registry's lines name the executable as it is, for the person setting it up.
+const std::string kSettings = "[0:0:0][kvor_deblog_tests.exe][0]";
 
 // The non-empty debugger lines, digits masked.
 std::vector<std::string> Masked(const std::vector<std::string>& lines)
@@ -32,17 +34,15 @@ TEST_F(LoggerTest, FirstStartWritesTheDefaultsAndSaysSo)
     device.CreateKey("SOFTWARE/KVOR");
     DebLogger fresh;
     ASSERT_EQ(1u, fresh.Initialize());
-    // The registry's lines name the executable as it is, for the person setting it up.
-    const std::string settings = "[0:0:0][kvor_deblog_tests.exe][0]";
-    std::vector<std::string> expected = {settings + "DEB_KVOR_PATH = SOFTWARE\\KVOR\\"};
+    std::vector<std::string> expected = {kSettings + "DEB_KVOR_PATH = SOFTWARE\\KVOR\\"};
     const struct { const char* name; const char* line; } values[] = {
         {"OutputType", "dword:00000001"}, {"Severity", "dword:00000003"},
         {"FileMode", "dword:00000000"},   {"TimeFormat", "dword:00000000"}};
     for (const auto& value : values) {
         EXPECT_EQ(value.line, device.Value("SOFTWARE/KVOR/DebLogger", value.name)) << value.name;
-        expected.push_back(settings + "Succeed to set value of " + value.name + " in registry key DebLogger");
+        expected.push_back(kSettings + "Succeed to set value of " + value.name + " in registry key DebLogger");
     }
-    expected.push_back(settings + "Succeed to create subkey Zone of DebLogger");
+    expected.push_back(kSettings + "Succeed to create subkey Zone of DebLogger");
     EXPECT_EQ(expected, Masked(debug.Lines()));
     for (const char* zone : {"DebLog", "Win32", "DefaultZone"}) {
         EXPECT_EQ("dword:00000001", device.Value(std::string("SOFTWARE/KVOR/DebLogger/Zone/") + zone, "OutputEnable"))
@@ -54,64 +54,34 @@ TEST_F(LoggerTest, WithoutTheKvorKeyTheStartFailsAndCreatesNothing)
 {
     DebLogger fresh;
     EXPECT_EQ(0u, fresh.Initialize());
-    const std::string settings = "[0:0:0][kvor_deblog_tests.exe][0]";
     const std::vector<std::string> expected = {
-        settings + "DEB_KVOR_PATH = SOFTWARE\\KVOR\\",
-        settings + "Open registry key SOFTWARE\\KVOR\\ unsuccessfully, Last Error = 0x0",
+        kSettings + "DEB_KVOR_PATH = SOFTWARE\\KVOR\\",
+        kSettings + "Open registry key SOFTWARE\\KVOR\\ unsuccessfully, Last Error = 0x0",
         DigitsMasked("[0:0:0:0][" + U8(DebLogger::GetExeFileTitle()) + ".exe][0]") +
             "Create global setting in registry unsuccessfully"};
     EXPECT_EQ(expected, Masked(debug.Lines()));
     EXPECT_EQ("", device.Value("SOFTWARE/KVOR/DebLogger", "OutputType"));
 }
 
-TEST_F(LoggerTest, ExistingKeysAreReadNotRewritten)
-{
-    SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 1);
-    SetDword("SOFTWARE/KVOR/DebLogger/Zone/DebLog", "OutputEnable", 3);
-    SetDword("SOFTWARE/KVOR/DebLogger/Zone/DebLog", "Severity", 4);
-    DebLogger fresh;
-    ASSERT_EQ(1u, fresh.Initialize());
-    EXPECT_EQ(1, fresh.GetGlobalSetting().Severity);
-    EXPECT_EQ(1, fresh.GetGlobalSetting().OutputType); // absent: the default stays
-    EXPECT_EQ("", device.Value("SOFTWARE/KVOR/DebLogger", "OutputType"));
-    EXPECT_EQ(3u, fresh.GetZone(1).OutputEnable);
-    EXPECT_EQ(4, fresh.GetZone(1).severity);
-    EXPECT_EQ(1, fresh.GetZone(2).severity); // no zone value: the global one
-}
-
-TEST_F(LoggerTest, ExecutablesOwnKeyOverridesTheGlobalSettings)
+TEST_F(LoggerTest, ExistingKeysAreReadNotRewrittenAndTheExecutablesOwnKeyOverrides)
 {
     // The executable's key is named after its title, as its entry lines are.
     const std::string own = "SOFTWARE/KVOR/DebLogger/" + U8(DebLogger::GetExeFileTitle());
-    const struct { const char* name; std::string key; uint16_t severity; } cases[] = {
-        {"another program's key", "SOFTWARE/KVOR/DebLogger/OtherProgram", 2}, {"its own key", own, 1}};
     SetDword("SOFTWARE/KVOR/DebLogger", "Severity", 2);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.name);
-        SetDword(c.key, "Severity", 1);
-        DebLogger fresh;
-        ASSERT_EQ(1u, fresh.Initialize());
-        EXPECT_EQ(c.severity, fresh.GetGlobalSetting().Severity);
-    }
-}
-
-TEST_F(LoggerTest, OnlyFourByteDwordValuesCount)
-{
-    // The settings keep the low 16 bits, the time format the low 8.
-    const struct { const char* line; uint16_t outputType, timeFormat; } cases[] = {
-        {"dword:00000002", 2, 2}, {"dword:00010102", 0x102, 2}, {"\"2\"", 1, 0}};
-    SetDword("SOFTWARE/KVOR/DebLogger", "FileMode", 1);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.line);
-        SetValue("SOFTWARE/KVOR/DebLogger", "OutputType", c.line);
-        SetValue("SOFTWARE/KVOR/DebLogger", "TimeFormat", c.line);
-        GlobalSetting setting = {0, 3, 1, 0};
-        DebLogger fresh;
-        fresh.ReadGlobalSetting(KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger"), &setting);
-        EXPECT_EQ(c.outputType, setting.OutputType);
-        EXPECT_EQ(c.timeFormat, setting.TimeFormat);
-        EXPECT_EQ(1, setting.FileMode);
-    }
+    SetDword("SOFTWARE/KVOR/DebLogger/OtherProgram", "Severity", 4);
+    // Only four-byte dwords count; the settings keep their low 16 bits, the time format its low 8.
+    SetDword(own, "Severity", 0x10001);
+    SetDword("SOFTWARE/KVOR/DebLogger", "TimeFormat", 0x10102);
+    SetValue("SOFTWARE/KVOR/DebLogger", "FileMode", "\"1\"");
+    DebLogger fresh;
+    ASSERT_EQ(1u, fresh.Initialize());
+    const GlobalSetting& setting = fresh.GetGlobalSetting();
+    EXPECT_EQ(1, setting.Severity);
+    EXPECT_EQ(1, setting.OutputType); // absent: the default stays
+    EXPECT_EQ(2, setting.TimeFormat);
+    EXPECT_EQ(0, setting.FileMode); // a string: the default stays
+    EXPECT_EQ("", device.Value("SOFTWARE/KVOR/DebLogger", "OutputType"));
+    EXPECT_EQ(1, fresh.GetZone(2).severity); // no zone value: the global one
 }
 
 TEST_F(LoggerTest, RegisterZoneRefusesWithOneLineEach)
@@ -201,7 +171,8 @@ TEST_F(LoggerTest, EveryRefusedAllocationOfTheStartEndsItWithItsMessageOrNotAtAl
                 const std::vector<std::string> lines = Masked(debug.Lines());
                 ASSERT_FALSE(lines.empty()) << nth;
                 const std::string message = lines.back().substr(lines.back().rfind(']') + 1);
-                EXPECT_NE(failures.end(), std::find(failures.begin(), failures.end(), message)) << nth << ": " << message;
+                EXPECT_NE(failures.end(), std::find(failures.begin(), failures.end(), message))
+                    << nth << ": " << message;
             }
         }
         EXPECT_GT(refusedStarts, 0) << "no refusal reached the start";
