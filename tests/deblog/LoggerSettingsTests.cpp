@@ -175,7 +175,9 @@ TEST_F(LoggerTest, EveryRefusedAllocationOfTheStartEndsItWithItsMessageOrNotAtAl
                     << nth << ": " << message;
             }
         }
+#if !defined(_WIN32) // Windows' own registry and files take nothing from the process's allocator
         EXPECT_GT(refusedStarts, 0) << "no refusal reached the start";
+#endif
     }
 }
 
