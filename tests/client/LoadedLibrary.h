@@ -86,25 +86,23 @@ private:
 };
 
 // A parser with xml loaded from a file of its own temporary folder.
-class LoadedDocument {
+class LoadedDocument : public ScopedParser {
 public:
     explicit LoadedDocument(const std::string& xml)
     {
         WriteText(Path("doc.xml"), xml);
-        m_status = m_parser->LoadXmlFile(W(Path("doc.xml")).c_str());
+        m_status = get()->LoadXmlFile(W(Path("doc.xml")).c_str());
     }
     uint32_t Status() const { return m_status; }
-    IXmlParser* operator->() const { return m_parser.get(); }
     IXmlNode* Find(const std::string& name) const
     {
         IXmlNode* node = nullptr;
-        return m_parser->FindNode(W(name).c_str(), &node, nullptr, nullptr, nullptr) == KVOR_OK ? node : nullptr;
+        return get()->FindNode(W(name).c_str(), &node, nullptr, nullptr, nullptr) == KVOR_OK ? node : nullptr;
     }
     std::string Path(const std::string& name) const { return m_dir.File(name); }
 
 private:
     TempDir m_dir;
-    ScopedParser m_parser;
     uint32_t m_status = 0;
 };
 

@@ -176,10 +176,9 @@ TEST(GetNodeAttr, TextIsBorrowedAndMissingAttributesReadAsEmptyOrZero)
     EXPECT_EQ(e->GetAttrString(KVOR_TEXT("v"), nullptr), text) << "borrowed, not copied";
     int32_t integer = kUntouched;
     uint32_t colour = kUntouched;
-    EXPECT_EQ((std::vector<uint32_t>{KVOR_OK, KVOR_OK, KVOR_OK}),
-              (std::vector<uint32_t>{doc->GetNodeAttr(KVOR_TEXT("missing"), e, &text),
-                                     doc->GetNodeAttr(KVOR_TEXT("missing"), e, &integer),
-                                     doc->GetNodeAttr(KVOR_TEXT("missing"), e, &colour)}));
+    EXPECT_EQ(KVOR_OK, doc->GetNodeAttr(KVOR_TEXT("missing"), e, &text));
+    EXPECT_EQ(KVOR_OK, doc->GetNodeAttr(KVOR_TEXT("missing"), e, &integer));
+    EXPECT_EQ(KVOR_OK, doc->GetNodeAttr(KVOR_TEXT("missing"), e, &colour));
     EXPECT_EQ("", U8(text));
     EXPECT_EQ(0, integer);
     EXPECT_EQ(0u, colour);
