@@ -15,38 +15,15 @@
 #include <stdexcept>
 #include <string>
 
+#include "TestText.h"
 #include "kvorXMLParser.h"
 
 namespace kvortest {
 
+// The one load a test process shares, kept until the process ends (loading
+// it twice would not start the logger again anyway).
 class LoadedLibrary {
 public:
-    explicit LoadedLibrary(const char* path = KVOR_LIBRARY_PATH)
-    {
-#if defined(_WIN32)
-        m_handle = LoadLibraryA(path);
-#else
-        m_handle = dlopen(path, RTLD_NOW | RTLD_LOCAL);
-#endif
-        if (m_handle == nullptr) {
-            throw std::runtime_error(std::string("cannot load ") + path);
-        }
-        create = Export<PFN_kvorCreateXmlParserInstance>("kvorCreateXmlParserInstance");
-        release = Export<PFN_kvorReleaseXmlParserInstance>("kvorReleaseXmlParserInstance");
-    }
-    ~LoadedLibrary()
-    {
-#if defined(_WIN32)
-        FreeLibrary(static_cast<HMODULE>(m_handle));
-#else
-        dlclose(m_handle);
-#endif
-    }
-    LoadedLibrary(const LoadedLibrary&) = delete;
-    LoadedLibrary& operator=(const LoadedLibrary&) = delete;
-
-    // The one instance a test process shares (loading it twice would not
-    // start the logger again anyway).
     static LoadedLibrary& Shared()
     {
         static LoadedLibrary library;
@@ -57,6 +34,20 @@ public:
     PFN_kvorReleaseXmlParserInstance release = nullptr;
 
 private:
+    LoadedLibrary()
+    {
+#if defined(_WIN32)
+        m_handle = LoadLibraryA(KVOR_LIBRARY_PATH);
+#else
+        m_handle = dlopen(KVOR_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+#endif
+        if (m_handle == nullptr) {
+            throw std::runtime_error("cannot load " KVOR_LIBRARY_PATH);
+        }
+        create = Export<PFN_kvorCreateXmlParserInstance>("kvorCreateXmlParserInstance");
+        release = Export<PFN_kvorReleaseXmlParserInstance>("kvorReleaseXmlParserInstance");
+    }
+
     template <typename Function>
     Function Export(const char* name) const
     {
@@ -92,6 +83,27 @@ public:
 
 private:
     IXmlParser* m_parser = nullptr;
+};
+
+// A parser with xml loaded from a file of its own temporary folder.
+class LoadedDocument : public ScopedParser {
+public:
+    explicit LoadedDocument(const std::string& xml)
+    {
+        WriteText(Path("doc.xml"), xml);
+        m_status = get()->LoadXmlFile(W(Path("doc.xml")).c_str());
+    }
+    uint32_t Status() const { return m_status; }
+    IXmlNode* Find(const std::string& name) const
+    {
+        IXmlNode* node = nullptr;
+        return get()->FindNode(W(name).c_str(), &node, nullptr, nullptr, nullptr) == KVOR_OK ? node : nullptr;
+    }
+    std::string Path(const std::string& name) const { return m_dir.File(name); }
+
+private:
+    TempDir m_dir;
+    uint32_t m_status = 0;
 };
 
 } // namespace kvortest

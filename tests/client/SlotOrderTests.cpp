@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 
 #include "LoadedLibrary.h"
-#include "TestText.h"
 
 using namespace kvortest;
 
