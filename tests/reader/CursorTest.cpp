@@ -1,12 +1,8 @@
-#include <gtest/gtest.h>
-
+// The cursor: white space, and where a name or a value ends.
 #include <cstdio>
 #include <string>
 
-#include "FailingAllocator.h"
-#include "kvor/dom/KeyValueTable.h"
 #include "ReaderTestSupport.h"
-#include "kvor/reader/WideString.h"
 
 using kvortest::TextCursor;
 using kvortest::U8;
@@ -119,45 +115,6 @@ TEST(XmlCursorTokens, NameAndValueEndOnlyAtTheirTerminators)
 {
     EXPECT_EQ(TokenEndMismatches(true), "") << "names";
     EXPECT_EQ(TokenEndMismatches(false), "") << "values";
-}
-
-TEST(XmlCursorTokens, RefusedCopyReadsAsEmptyButConsumes)
-{
-    TextCursor t("name=");
-    WCHAR out[XmlCursor::kTokenLimit] = {KVOR_TEXT('#'), 0};
-    int32_t length = -1;
-    {
-        kvortest::ScopedAllocationFailure refuse(1);
-        length = t.cursor.ReadName(out, XmlCursor::kTokenLimit);
-        EXPECT_TRUE(kvortest::AllocationWasRefused());
-    }
-    EXPECT_EQ(length, 0);
-    EXPECT_EQ(U8(out), "");
-    EXPECT_EQ(t.cursor.GetPosition(), 4);
-}
-
-TEST(WideString, NullSourceIsEmpty)
-{
-    WideString string(nullptr);
-    EXPECT_EQ(U8(string.GetText()), "");
-    EXPECT_EQ(string.GetLength(), 0);
-}
-
-TEST(WideString, HashIsThePolynomialOverTheCharacters)
-{
-    WideString string(KVOR_TEXT("ab"));
-    EXPECT_EQ(string.GetHashCode(), 97u * 31u + 98u);
-}
-
-TEST(WideString, EqualsComparesTextOfWideStringsCaseSensitively)
-{
-    WideString abc(KVOR_TEXT("abc")), same(KVOR_TEXT("abc")), upper(KVOR_TEXT("ABC")), longer(KVOR_TEXT("abcd"));
-    CKeyValueTable table;
-    EXPECT_EQ(abc.Equals(&same), 1);
-    EXPECT_EQ(abc.Equals(&upper), 0);
-    EXPECT_EQ(abc.Equals(&longer), 0);
-    EXPECT_EQ(abc.Equals(nullptr), 0);
-    EXPECT_EQ(abc.Equals(&table), 0);
 }
 
 } // namespace
