@@ -1,5 +1,6 @@
-// Helpers of the model, reader and parser tests: a tree and a table as
-// text, and the content setter that only the element parser has.
+// Helpers of the model, reader and parser tests: names for parameterised
+// cases, a tree and a table as text, and the content setter that only the
+// element parser has.
 #ifndef KVOR_DOM_TEST_SUPPORT_H
 #define KVOR_DOM_TEST_SUPPORT_H
 
@@ -10,6 +11,14 @@
 #include "TestText.h"
 
 namespace kvortest {
+
+// Names a parameterised case after its name member, in listings and in test names.
+#define KVOR_PRINTS_CASE_NAME(Case) \
+    void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
+struct CaseName {
+    template <typename Param>
+    std::string operator()(const ::testing::TestParamInfo<Param>& info) const { return info.param.name; }
+};
 
 inline void SetContent(IXmlNode* node, const char* text)
 {

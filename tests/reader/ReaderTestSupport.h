@@ -1,5 +1,4 @@
-// Helpers of the reader tests: a cursor over test text and names for
-// parameterised cases.
+// Helpers of the reader tests: a cursor over test text and nested trees.
 #ifndef KVOR_READER_TEST_SUPPORT_H
 #define KVOR_READER_TEST_SUPPORT_H
 
@@ -20,14 +19,6 @@ struct TextCursor {
         : text(W(utf8)), cursor(text.data(), static_cast<int32_t>(text.size())) {}
     WString text;
     XmlCursor cursor;
-};
-
-// Names a parameterised case after its name member, in listings and in test names.
-#define KVOR_PRINTS_CASE_NAME(Case) \
-    void PrintTo(const Case& c, std::ostream* os) { *os << c.name; }
-struct CaseName {
-    template <typename Param>
-    std::string operator()(const ::testing::TestParamInfo<Param>& info) const { return info.param.name; }
 };
 
 // The rendering of inner below levels of e.
