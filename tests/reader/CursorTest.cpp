@@ -3,6 +3,8 @@
 #include <string>
 
 #include "ReaderTestSupport.h"
+#include "kvor/dom/KeyValueTable.h"
+#include "kvor/reader/WideString.h"
 
 using kvortest::TextCursor;
 using kvortest::U8;
@@ -115,6 +117,19 @@ TEST(XmlCursorTokens, NameAndValueEndOnlyAtTheirTerminators)
 {
     EXPECT_EQ(TokenEndMismatches(true), "") << "names";
     EXPECT_EQ(TokenEndMismatches(false), "") << "values";
+}
+
+// The cursor uses neither, but they fill the object's virtual slots.
+TEST(WideString, HashIsThePolynomialAndEqualsComparesTheTextOfStringsOnly)
+{
+    WideString ab(KVOR_TEXT("ab")), same(KVOR_TEXT("ab")), upper(KVOR_TEXT("AB")), longer(KVOR_TEXT("abc"));
+    CKeyValueTable table;
+    EXPECT_EQ(ab.GetHashCode(), 97u * 31u + 98u);
+    EXPECT_EQ(ab.Equals(&same), 1);
+    EXPECT_EQ(ab.Equals(&upper), 0);
+    EXPECT_EQ(ab.Equals(&longer), 0);
+    EXPECT_EQ(ab.Equals(nullptr), 0);
+    EXPECT_EQ(ab.Equals(&table), 0) << "another class";
 }
 
 } // namespace
