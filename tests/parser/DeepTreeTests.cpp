@@ -72,9 +72,7 @@ void BuildSearchSaveAndRelease()
     EXPECT_EQ(KVOR_NOT_FOUND, parser->FindNode(KVOR_TEXT("none"), &found, nullptr, nullptr, nullptr));
     EXPECT_EQ(KVOR_OK, parser->FindNode(deepest.c_str(), &found, nullptr, nullptr, nullptr));
     EXPECT_EQ(node, found) << "the deepest element is found";
-    EXPECT_EQ(1u, root->SaveToFile(W(dir.File("saved.xml")).c_str()));
-    // The declaration, then 512 start and 512 end tags of two bytes a character.
-    EXPECT_LT(ReadBytes(dir.File("saved.xml")).size(), 2u * 1024 * 2048);
+    EXPECT_EQ(1u, root->SaveToFile(W(dir.File("saved.xml")).c_str())); // what it holds is the writer test's
 }
 
 TEST(DeepTree, SearchSaveAndReleaseNeedNoStackPerLevel)

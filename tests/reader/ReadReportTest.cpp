@@ -66,7 +66,8 @@ TEST_P(LossyDocument, LoadsAndReportsWhatItLeftOut)
     ExpectAccount(GetParam(), true);
 }
 
-INSTANTIATE_TEST_SUITE_P(Reader, RefusedDocument, ::testing::ValuesIn(kvortest::kRefusedDocuments), kvortest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Reader, RefusedDocument, ::testing::ValuesIn(kvortest::kRefusedDocuments),
+                         kvortest::CaseName());
 INSTANTIATE_TEST_SUITE_P(Reader, LossyDocument, ::testing::ValuesIn(kvortest::kLossyDocuments), kvortest::CaseName());
 
 TEST(ReadReport, LenientFormsLoseNothing)
