@@ -13,9 +13,9 @@ namespace kvortest {
 
 typedef std::basic_string<WCHAR> WString;
 
-// ASCII/UTF-8 text as UTF-16 (test data is ASCII or UTF-8).
+// UTF-8 text as UTF-16 and back; text that is not valid throws.
 WString W(const std::string& utf8);
-// UTF-16 as UTF-8, for messages; null reads as "(null)".
+// For messages, null reads as "(null)".
 std::string U8(const WCHAR* text);
 inline std::string U8(const WString& text) { return U8(text.c_str()); }
 
