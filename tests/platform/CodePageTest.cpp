@@ -53,27 +53,4 @@ TEST(CodePages, AnsiFollowsKvorAcpWithUtf8ForAnythingBut1252)
     }
 }
 
-TEST(CodePages, CountsAndErrorsOfEachCall)
-{
-    WCHAR buffer[4];
-    // result: the count of a call that succeeds, else the error code of one that fails.
-    struct Call { const char* name; UINT codePage; const char* source; int bytes; WCHAR* target; int size, result; };
-    const Call calls[] = {
-        {"measure up to the NUL", CP_UTF8, "ab\xC3\xA4", -1, nullptr, 0, 4},
-        {"convert up to the NUL", CP_UTF8, "ab\xC3\xA4", -1, buffer, 4, 4},
-        {"surrogate pair fits", CP_UTF8, "a\xF0\x9F\x98\x80", 5, buffer, 3, 3},
-        {"one unit short", CP_UTF8, "abcd", 4, buffer, 3, ERROR_INSUFFICIENT_BUFFER},
-        {"surrogate pair in one unit", CP_UTF8, "a\xF0\x9F\x98\x80", 5, buffer, 2, ERROR_INSUFFICIENT_BUFFER},
-        {"other code page", 437, "abc", 3, buffer, 4, ERROR_INVALID_PARAMETER},
-        {"null source", CP_UTF8, nullptr, 3, buffer, 4, ERROR_INVALID_PARAMETER},
-        {"null target with a size", CP_UTF8, "abc", 3, nullptr, 4, ERROR_INVALID_PARAMETER},
-    };
-    for (const Call& call : calls) {
-        SetLastError(0);
-        const int count = MultiByteToWideChar(call.codePage, 0, call.source, call.bytes, call.target, call.size);
-        EXPECT_EQ(count != 0 ? count : static_cast<int>(GetLastError()), call.result) << call.name;
-    }
-    EXPECT_EQ(WString(buffer, 3), WString(KVOR_TEXT("a\xD83D\xDE00"), 3));
-}
-
 } // namespace

@@ -123,13 +123,7 @@ TEST_F(RegistryFaults, EachCallReportsTheErrorAndKeepsTheStoreWhole)
         HKEY sub = nullptr;
         ASSERT_EQ(ERROR_SUCCESS, RegCreateKeyExW(m_key, KVOR_TEXT("sub"), 0, nullptr, 0, 0, nullptr, &sub, nullptr));
         RegCloseKey(sub);
-        Outcome outcome;
-        {
-            ArmedFault armed(c.fault);
-            SetLastError(kUntouched);
-            outcome = c.operation(m_key);
-        }
-        ExpectOutcome(outcome, c.result, c.error, c.detail);
+        ExpectOutcome(UnderFault(c.fault, [&] { return c.operation(m_key); }), c.result, c.error, c.detail);
         EXPECT_EQ(State(), c.after);
     }
 }

@@ -42,11 +42,11 @@ TEST(WideToLong, ReadsLikeTheCLibraryAndClampsTo32Bits)
     }
 }
 
-TEST(WideFromInt, WritesEveryRadixWithASignOnlyInDecimal)
+// The library writes decimal only; one hex row keeps the sign out of other radixes.
+TEST(WideFromInt, WritesDecimalWithItsSign)
 {
     struct Case { int value, radix; const char* text; };
-    const Case cases[] = {{0, 10, "0"},     {-1234, 10, "-1234"}, {INT_MIN, 10, "-2147483648"},
-                          {255, 16, "ff"}, {-1, 16, "ffffffff"}, {35, 36, "z"}, {-8, 8, "37777777770"}};
+    const Case cases[] = {{0, 10, "0"}, {-1234, 10, "-1234"}, {INT_MIN, 10, "-2147483648"}, {-1, 16, "ffffffff"}};
     for (const Case& c : cases) {
         WCHAR buffer[40];
         EXPECT_EQ(U8(kvor::_itow(c.value, buffer, c.radix)), c.text) << c.value << " radix " << c.radix;
@@ -95,10 +95,10 @@ TEST(BoundedCopyAndAppend, CutTerminateAndNeverWritePastTheSize)
     }
 }
 
-TEST(WhiteSpaceClass, MatchesTheUnicodeProperty)
+// The reader asks only beyond ASCII.
+TEST(WhiteSpaceClass, MatchesTheUnicodePropertyBeyondAscii)
 {
-    for (unsigned c : {0x09, 0x0A, 0x0B, 0x0C, 0x0D, 0x20, 0xA0, 0x1680, 0x2000, 0x2005, 0x200A, 0x2028, 0x2029,
-                       0x202F, 0x205F, 0x3000}) {
+    for (unsigned c : {0xA0, 0x1680, 0x2000, 0x2005, 0x200A, 0x2028, 0x2029, 0x202F, 0x205F, 0x3000}) {
         EXPECT_NE(kvor::iswctype(static_cast<WCHAR>(c), kvor::SpaceClass), 0) << std::hex << c;
     }
 #if !defined(_WIN32)
@@ -106,8 +106,7 @@ TEST(WhiteSpaceClass, MatchesTheUnicodeProperty)
     // the next-line control U+0085.
     EXPECT_NE(kvor::iswctype(static_cast<WCHAR>(0x85), kvor::SpaceClass), 0);
 #endif
-    for (unsigned c : {0x00, 0x08, 0x0E, 0x1F, 0x21, 0x61, 0x84, 0x86, 0x9F, 0xA1, 0x180E, 0x200B, 0x2027, 0x202A,
-                       0x2060, 0xFEFF, 0xFFFF}) {
+    for (unsigned c : {0x84, 0x86, 0x9F, 0xA1, 0x180E, 0x200B, 0x2027, 0x202A, 0x2060, 0xFEFF, 0xFFFF}) {
         EXPECT_EQ(kvor::iswctype(static_cast<WCHAR>(c), kvor::SpaceClass), 0) << std::hex << c;
     }
 }
@@ -123,24 +122,15 @@ std::string Format(const WCHAR* format, ...)
     return U8(buffer);
 }
 
-TEST(WidePrintf, IntegersWithFlagsWidthsAndSizes)
+// The conversions the log lines and the colour text use, and what a
+// client's format may bring: flags, a precision, %% and unknown ones.
+TEST(WidePrintf, WritesTheConversionsOfTheLogLines)
 {
-    EXPECT_EQ(Format(KVOR_TEXT("%d|%i|%u|%d"), 42, -7, 4294967295u, INT32_MIN), "42|-7|4294967295|-2147483648");
+    EXPECT_EQ(Format(KVOR_TEXT("%d|%u|%d"), 42, 4294967295u, INT32_MIN), "42|4294967295|-2147483648");
     EXPECT_EQ(Format(KVOR_TEXT("%02d:%02d:%02d.%03d|%03d"), 9, 5, 59, 7, -5), "09:05:59.007|-05");
     EXPECT_EQ(Format(KVOR_TEXT("%02X|%08X|%x"), 0xAu, 0xBEEFu, 0xABCu), "0A|0000BEEF|abc");
-    EXPECT_EQ(Format(KVOR_TEXT("%5d|%-5d|%-05d|%+d|% d"), 42, 42, 42, 3, 3), "   42|42   |42   |+3| 3");
-    EXPECT_EQ(Format(KVOR_TEXT("%.3d|%5.3d|%05.3d|%*d|%-*d|"), 7, 7, 7, 4, 1, 3, 2), "007|  007|  007|   1|2  |");
-    EXPECT_EQ(Format(KVOR_TEXT("%ld|%llu|%zu|%hd|%llX"), -5L, 18446744073709551615ULL, static_cast<size_t>(77), 70000,
-                     0x1234567890ABCDEFULL),
-              "-5|18446744073709551615|77|4464|1234567890ABCDEF");
-}
-
-TEST(WidePrintf, TextCharactersPercentAndUnknownConversionsAsText)
-{
+    EXPECT_EQ(Format(KVOR_TEXT("%5d|%-5d|%-05d|%.3d|%05.3d"), 42, 42, 42, 7, 7), "   42|42   |42   |007|  007");
     EXPECT_EQ(Format(KVOR_TEXT("[%s|%s]"), KVOR_TEXT("node"), static_cast<const WCHAR*>(nullptr)), "[node|(null)]");
-    EXPECT_EQ(Format(KVOR_TEXT("[%6s|%-6s|%.2s]"), KVOR_TEXT("ab"), KVOR_TEXT("cd"), KVOR_TEXT("abcdef")),
-              "[    ab|cd    |ab]");
-    EXPECT_EQ(Format(KVOR_TEXT("[%c%c|%3c]"), KVOR_TEXT('O'), KVOR_TEXT('\x00E4'), KVOR_TEXT('x')), "[O\xC3\xA4|  x]");
     EXPECT_EQ(Format(KVOR_TEXT("100%%|%q|%d"), 5), "100%|%q|5");
     EXPECT_EQ(Format(KVOR_TEXT("end %-0")), "end %-0");
 }
@@ -154,11 +144,6 @@ TEST(WidePrintf, CutsAtCountAndReportsTheFullLength)
         EXPECT_EQ(U8(buffer), std::string("abcde").substr(0, count - 1)) << count;
         EXPECT_EQ(buffer[count], KVOR_TEXT('#')) << "wrote past count " << count;
     }
-    // Count 0 only measures.
-    WCHAR untouched = KVOR_TEXT('#');
-    EXPECT_EQ(kvor::swprintf(&untouched, 0, KVOR_TEXT("%d-%05d"), 1234, 1), 10);
-    EXPECT_EQ(untouched, KVOR_TEXT('#'));
-    EXPECT_EQ(kvor::swprintf(nullptr, 0, KVOR_TEXT("%s"), KVOR_TEXT("abc")), 3);
 }
 
 } // namespace

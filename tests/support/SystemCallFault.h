@@ -82,6 +82,15 @@ inline void ExpectOutcome(const Outcome& got, long long result, DWORD error, con
     EXPECT_EQ(got.detail, detail);
 }
 
+// Runs operation with fault armed and the last error at kUntouched.
+template <typename Operation>
+Outcome UnderFault(const Fault& fault, Operation operation)
+{
+    ArmedFault armed(fault);
+    SetLastError(kUntouched);
+    return operation();
+}
+
 } // namespace kvortest
 
 #endif // KVOR_TEST_SYSTEM_CALL_FAULT_H

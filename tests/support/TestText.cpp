@@ -1,7 +1,6 @@
 #include "TestText.h"
 
 #include <atomic>
-#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
@@ -15,44 +14,16 @@
 
 namespace kvortest {
 
+// The standard library's own conversions, through a path: test text is
+// valid UTF-8 and UTF-16, whichever type WCHAR is on the platform.
 WString W(const std::string& utf8)
 {
-    WString out;
-    for (size_t i = 0; i < utf8.size();) {
-        const unsigned char lead = static_cast<unsigned char>(utf8[i++]);
-        int extra = lead >= 0xF0 ? 3 : lead >= 0xE0 ? 2 : lead >= 0xC0 ? 1 : 0;
-        unsigned long code = lead & (extra == 0 ? 0x7F : 0x3F >> extra);
-        for (; extra > 0 && i < utf8.size(); --extra) {
-            code = (code << 6) | (static_cast<unsigned char>(utf8[i++]) & 0x3F);
-        }
-        if (code >= 0x10000) {
-            out.push_back(static_cast<WCHAR>(0xD800 + ((code - 0x10000) >> 10)));
-            code = 0xDC00 + (code & 0x3FF);
-        }
-        out.push_back(static_cast<WCHAR>(code));
-    }
-    return out;
+    return std::filesystem::u8path(utf8).string<WCHAR>();
 }
 
 std::string U8(const WCHAR* text)
 {
-    if (text == nullptr) {
-        return "(null)";
-    }
-    std::string out;
-    for (; *text != 0; ++text) {
-        unsigned long code = static_cast<unsigned long>(*text);
-        if (code >= 0xD800 && code < 0xDC00 && text[1] >= 0xDC00 && text[1] < 0xE000) {
-            code = 0x10000 + ((code - 0xD800) << 10) + (static_cast<unsigned long>(*++text) - 0xDC00);
-        }
-        // The lead byte, then six bits a byte: C0, E0, F0 lead 2, 3, 4 bytes.
-        const int extra = code < 0x80 ? 0 : code < 0x800 ? 1 : code < 0x10000 ? 2 : 3;
-        out += static_cast<char>((extra == 0 ? 0 : (0xFF << (7 - extra)) & 0xFF) | (code >> (6 * extra)));
-        for (int k = extra - 1; k >= 0; --k) {
-            out += static_cast<char>(0x80 | ((code >> (6 * k)) & 0x3F));
-        }
-    }
-    return out;
+    return text == nullptr ? "(null)" : std::filesystem::path(text).u8string();
 }
 
 TempDir::TempDir()
@@ -122,11 +93,6 @@ std::string Utf16FileText(const std::string& path)
 std::string DigitsMasked(const std::string& text)
 {
     return std::regex_replace(text, std::regex("[0-9]+"), "0");
-}
-
-bool FileExists(const std::string& path)
-{
-    return std::filesystem::exists(path);
 }
 
 // The C library's environment; on Windows the process's environment, which
@@ -217,11 +183,6 @@ DebugCapture::DebugCapture() : m_env("KVOR_DEBUG_OUTPUT", m_dir.File("debug.txt"
     CaptureDebugOutput(m_dir.File("debug.txt"));
 }
 
-void DebugCapture::Clear()
-{
-    std::remove(m_dir.File("debug.txt").c_str());
-}
-
 std::vector<std::string> TextLines(const std::string& text)
 {
     std::vector<std::string> lines;
@@ -233,11 +194,6 @@ std::vector<std::string> TextLines(const std::string& text)
         lines.push_back(line);
     }
     return lines;
-}
-
-std::vector<std::string> DebugLines(const std::string& path)
-{
-    return TextLines(ReadText(path));
 }
 
 } // namespace kvortest

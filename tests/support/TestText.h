@@ -2,6 +2,8 @@
 #ifndef KVOR_TEST_TEXT_H
 #define KVOR_TEST_TEXT_H
 
+#include <cstdio>
+#include <filesystem>
 #include <string>
 #include <vector>
 
@@ -11,9 +13,9 @@ namespace kvortest {
 
 typedef std::basic_string<WCHAR> WString;
 
-// ASCII/UTF-8 text as UTF-16 (test data is ASCII or UTF-8).
+// UTF-8 text as UTF-16 and back; text that is not valid throws.
 WString W(const std::string& utf8);
-// UTF-16 as UTF-8, for messages; null reads as "(null)".
+// For messages, null reads as "(null)".
 std::string U8(const WCHAR* text);
 inline std::string U8(const WString& text) { return U8(text.c_str()); }
 
@@ -42,7 +44,7 @@ std::string Utf16FileText(const std::string& path);
 // text with each run of decimal digits as one "0", so that times, thread
 // ids and source lines, which differ from run to run, compare equal.
 std::string DigitsMasked(const std::string& text);
-bool FileExists(const std::string& path);
+inline bool FileExists(const std::string& path) { return std::filesystem::exists(path); }
 // The bytes of text as UTF-16LE, without a byte-order mark.
 std::vector<unsigned char> Utf16Bytes(const std::string& utf8);
 
@@ -62,7 +64,7 @@ private:
 
 // The lines of a text, or of a debugger output file, without line ends.
 std::vector<std::string> TextLines(const std::string& text);
-std::vector<std::string> DebugLines(const std::string& path);
+inline std::vector<std::string> DebugLines(const std::string& path) { return TextLines(ReadText(path)); }
 
 // Sends the kernel debugger output of this process to a file from now on
 // (an empty path: no longer). On Linux the back end itself writes it where
@@ -78,7 +80,7 @@ public:
     DebugCapture& operator=(const DebugCapture&) = delete;
     // Everything written so far, one string per line, without line ends.
     std::vector<std::string> Lines() const { return DebugLines(m_dir.File("debug.txt")); }
-    void Clear();
+    void Clear() { std::remove(m_dir.File("debug.txt").c_str()); }
 
 private:
     TempDir m_dir;
