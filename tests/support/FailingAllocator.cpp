@@ -93,8 +93,6 @@ long LiveBlocks()
 
 } // namespace kvortest
 
-// The array and nothrow forms of new and delete reach these three through
-// the C++ runtime's default definitions.
 void* operator new(std::size_t bytes)
 {
     void* block = ShouldRefuse() ? nullptr : RawAllocate(bytes);
@@ -104,12 +102,47 @@ void* operator new(std::size_t bytes)
     return block;
 }
 
+void* operator new[](std::size_t bytes)
+{
+    return ::operator new(bytes);
+}
+
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept
+{
+    return ShouldRefuse() ? nullptr : RawAllocate(bytes);
+}
+
+void* operator new[](std::size_t bytes, const std::nothrow_t& tag) noexcept
+{
+    return ::operator new(bytes, tag);
+}
+
 void operator delete(void* block) noexcept
 {
     RawRelease(block);
 }
 
+void operator delete[](void* block) noexcept
+{
+    RawRelease(block);
+}
+
 void operator delete(void* block, std::size_t) noexcept
+{
+    RawRelease(block);
+}
+
+void operator delete[](void* block, std::size_t) noexcept
+{
+    RawRelease(block);
+}
+
+void operator delete(void* block, const std::nothrow_t&) noexcept
+{
+    RawRelease(block);
+}
+
+void operator delete[](void* block, const std::nothrow_t&) noexcept
 {
     RawRelease(block);
 }
