@@ -38,16 +38,12 @@ private:
     size_t m_length = 0;
 };
 
-enum class Size { Default, Short, Long, LongLong, SizeT };
-
+// What the library's formats use: flags "-" and "0", a width, a precision.
 struct Spec {
     bool left = false;
     bool zero = false;
-    bool plus = false;
-    bool space = false;
     size_t width = 0;
     int precision = -1;
-    Size size = Size::Default;
 };
 
 bool IsDigit(WCHAR c)
@@ -92,11 +88,10 @@ void PutString(Output& out, const Spec& spec, const WCHAR* text)
     PadAndPut(out, spec, text, length);
 }
 
-void PutNumber(Output& out, const Spec& spec, unsigned long long magnitude, bool negative, unsigned radix,
-               bool upper)
+void PutNumber(Output& out, const Spec& spec, unsigned magnitude, bool negative, unsigned radix, bool upper)
 {
     const char* digits = upper ? "0123456789ABCDEF" : "0123456789abcdef";
-    WCHAR text[24];
+    WCHAR text[12];
     size_t count = 0;
     while (magnitude != 0) {
         text[count++] = static_cast<WCHAR>(digits[magnitude % radix]);
@@ -105,22 +100,14 @@ void PutNumber(Output& out, const Spec& spec, unsigned long long magnitude, bool
     // At least one digit, unless an explicit precision of zero asks for none.
     const size_t minimum = spec.precision < 0 ? 1 : static_cast<size_t>(spec.precision);
     const size_t zeros = minimum > count ? minimum - count : 0;
-    WCHAR sign = 0;
-    if (negative) {
-        sign = u'-';
-    } else if (spec.plus) {
-        sign = u'+';
-    } else if (spec.space) {
-        sign = u' ';
-    }
-    const size_t length = count + zeros + (sign != 0 ? 1 : 0);
+    const size_t length = count + zeros + (negative ? 1 : 0);
     const size_t pad = spec.width > length ? spec.width - length : 0;
     const bool zeroPad = spec.zero && !spec.left && spec.precision < 0;
     if (!spec.left && !zeroPad) {
         out.Repeat(u' ', pad);
     }
-    if (sign != 0) {
-        out.Put(sign);
+    if (negative) {
+        out.Put(u'-');
     }
     out.Repeat(u'0', zeros + (zeroPad ? pad : 0));
     while (count > 0) {
@@ -131,89 +118,23 @@ void PutNumber(Output& out, const Spec& spec, unsigned long long magnitude, bool
     }
 }
 
-long long SignedArgument(const Spec& spec, va_list& arguments)
-{
-    switch (spec.size) {
-    case Size::Long: return va_arg(arguments, long);
-    case Size::LongLong: return va_arg(arguments, long long);
-    case Size::SizeT: return va_arg(arguments, ptrdiff_t);
-    case Size::Short: return static_cast<short>(va_arg(arguments, int));
-    default: return va_arg(arguments, int);
-    }
-}
-
-unsigned long long UnsignedArgument(const Spec& spec, va_list& arguments)
-{
-    switch (spec.size) {
-    case Size::Long: return va_arg(arguments, unsigned long);
-    case Size::LongLong: return va_arg(arguments, unsigned long long);
-    case Size::SizeT: return va_arg(arguments, size_t);
-    case Size::Short: return static_cast<unsigned short>(va_arg(arguments, unsigned int));
-    default: return va_arg(arguments, unsigned int);
-    }
-}
-
 void ReadFlags(const WCHAR*& at, Spec& spec)
 {
     for (;; ++at) {
         switch (*at) {
         case u'-': spec.left = true; break;
         case u'0': spec.zero = true; break;
-        case u'+': spec.plus = true; break;
-        case u' ': spec.space = true; break;
         default: return;
         }
     }
 }
 
-void ReadWidthAndPrecision(const WCHAR*& at, Spec& spec, va_list& arguments)
+void ReadWidthAndPrecision(const WCHAR*& at, Spec& spec)
 {
-    if (*at == u'*') {
+    spec.width = ReadNumber(at);
+    if (*at == u'.') {
         ++at;
-        const int width = va_arg(arguments, int);
-        // A negative width from the argument list means left alignment.
-        spec.left = spec.left || width < 0;
-        spec.width = width < 0 ? 0u - static_cast<unsigned>(width) : static_cast<unsigned>(width);
-    } else {
-        spec.width = ReadNumber(at);
-    }
-    if (*at != u'.') {
-        return;
-    }
-    ++at;
-    if (*at == u'*') {
-        ++at;
-        const int precision = va_arg(arguments, int);
-        spec.precision = precision < 0 ? -1 : precision;
-    } else {
         spec.precision = static_cast<int>(ReadNumber(at));
-    }
-}
-
-void ReadSize(const WCHAR*& at, Spec& spec)
-{
-    switch (*at) {
-    case u'h':
-        spec.size = Size::Short;
-        ++at;
-        break;
-    case u'l':
-        ++at;
-        spec.size = Size::Long;
-        if (*at == u'l') {
-            spec.size = Size::LongLong;
-            ++at;
-        }
-        break;
-    case u'z':
-        spec.size = Size::SizeT;
-        ++at;
-        break;
-    case u'w': // Windows' explicit "wide" marker (%ws, %wc): the default here.
-        ++at;
-        break;
-    default:
-        break;
     }
 }
 
@@ -223,25 +144,18 @@ bool Convert(Output& out, const Spec& spec, WCHAR conversion, va_list& arguments
     switch (conversion) {
     case u'd':
     case u'i': {
-        const long long value = SignedArgument(spec, arguments);
-        const unsigned long long magnitude =
-            value < 0 ? 0ull - static_cast<unsigned long long>(value) : static_cast<unsigned long long>(value);
+        const int value = va_arg(arguments, int);
+        const unsigned magnitude = value < 0 ? 0u - static_cast<unsigned>(value) : static_cast<unsigned>(value);
         PutNumber(out, spec, magnitude, value < 0, 10, false);
         return true;
     }
     case u'u':
-        PutNumber(out, spec, UnsignedArgument(spec, arguments), false, 10, false);
+        PutNumber(out, spec, va_arg(arguments, unsigned), false, 10, false);
         return true;
     case u'x':
     case u'X':
-        PutNumber(out, spec, UnsignedArgument(spec, arguments), false, 16, conversion == u'X');
+        PutNumber(out, spec, va_arg(arguments, unsigned), false, 16, conversion == u'X');
         return true;
-    case u'p': {
-        Spec pointer = spec;
-        pointer.precision = static_cast<int>(2 * sizeof(void*));
-        PutNumber(out, pointer, reinterpret_cast<uintptr_t>(va_arg(arguments, void*)), false, 16, true);
-        return true;
-    }
     case u'c': {
         const WCHAR c = static_cast<WCHAR>(va_arg(arguments, int));
         PadAndPut(out, spec, &c, 1);
@@ -276,8 +190,7 @@ int _vsnwprintf(WCHAR* buffer, size_t count, const WCHAR* format, va_list argume
         const WCHAR* start = at++;
         Spec spec;
         ReadFlags(at, spec);
-        ReadWidthAndPrecision(at, spec, list);
-        ReadSize(at, spec);
+        ReadWidthAndPrecision(at, spec);
         if (*at == 0) {
             // A conversion cut off by the end of the format: keep it as text.
             while (start < at) {
