@@ -21,29 +21,34 @@ using kvorfuzz::Check;
 using kvorfuzz::WString;
 
 const WString kLoggerKey = KVOR_TEXT("SOFTWARE\\KVOR\\DebLogger");
-const WString kZoneKey = kLoggerKey + KVOR_TEXT("\\Zone\\");
 
-enum class Written { kNothing, kDword, kText };
+HKEY CreatedKey(const WString& path)
+{
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, 0, nullptr, &key, nullptr);
+    return key;
+}
 
 // A value as the input decides it: absent, a REG_DWORD (any word, or a
 // small one, whose bits are likelier to matter) or a REG_SZ, which the
-// logger must ignore.
-Written WriteValue(const WString& keyPath, const WCHAR* name, ByteReader& input, uint32_t* dword)
+// logger must ignore. True when a dword was written.
+bool WriteValue(const WString& keyPath, const WCHAR* name, ByteReader& input, uint32_t* dword)
 {
     const uint8_t choice = input.Byte();
-    HKEY key = nullptr;
-    if (choice % 4 == 0 ||
-        RegCreateKeyExW(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, 0, 0, nullptr, &key, nullptr) != 0) {
-        return Written::kNothing;
+    HKEY key = choice % 4 == 0 ? nullptr : CreatedKey(keyPath);
+    if (key == nullptr) {
+        return false;
     }
     const WString text = choice % 4 == 2 ? input.Text() : WString();
     *dword = choice % 4 == 1 ? input.Word() : static_cast<uint32_t>(choice >> 2 & 7);
-    const bool isText = choice % 4 == 2;
-    RegSetValueExW(key, name, 0, isText ? REG_SZ : REG_DWORD,
-                   isText ? reinterpret_cast<const BYTE*>(text.c_str()) : reinterpret_cast<const BYTE*>(dword),
-                   isText ? static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)) : 4);
+    if (choice % 4 == 2) {
+        RegSetValueExW(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
+                       static_cast<DWORD>((text.size() + 1) * sizeof(WCHAR)));
+    } else {
+        RegSetValueExW(key, name, 0, REG_DWORD, reinterpret_cast<const BYTE*>(dword), 4);
+    }
     RegCloseKey(key);
-    return isText ? Written::kText : Written::kDword;
+    return choice % 4 != 2;
 }
 
 void WriteSettings(const WString& keyPath, ByteReader& input, GlobalSetting& setting)
@@ -53,7 +58,7 @@ void WriteSettings(const WString& keyPath, ByteReader& input, GlobalSetting& set
                             KVOR_TEXT("TimeFormat")};
     for (int i = 0; i < 4; ++i) {
         uint32_t value = 0;
-        if (WriteValue(keyPath, names[i], input, &value) == Written::kDword) {
+        if (WriteValue(keyPath, names[i], input, &value)) {
             *fields[i] = static_cast<uint16_t>(i == 3 ? value & 0xFF : value);
         }
     }
@@ -73,8 +78,6 @@ public:
         m_logPath = folder + "/device/DebLogger/" + std::string(title.begin(), title.end()) + ".log";
     }
     ~LoggerRun() { kvor::testing::ReplaceLogger(nullptr); }
-    LoggerRun(const LoggerRun&) = delete;
-    LoggerRun& operator=(const LoggerRun&) = delete;
 
     void Run(ByteReader& input)
     {
@@ -93,29 +96,22 @@ private:
     void Start(ByteReader& input)
     {
         const uint8_t layout = input.Byte();
-        const bool keyWritten = (layout & 1) != 0;
         GlobalSetting expected = {0, 3, 1, 0};
-        if (keyWritten) {
-            HKEY key = nullptr;
-            const WString path = (layout & 2) != 0 ? kLoggerKey + KVOR_TEXT("\\Zone") : kLoggerKey;
-            RegCreateKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, nullptr, 0, 0, nullptr, &key, nullptr);
-            RegCloseKey(key);
+        if ((layout & 1) != 0) {
+            RegCloseKey(CreatedKey((layout & 2) != 0 ? kLoggerKey + KVOR_TEXT("\\Zone") : kLoggerKey));
             WriteSettings(kLoggerKey, input, expected);
             if ((layout & 4) != 0) {
                 WriteSettings(kLoggerKey + KVOR_TEXT("\\") + DebLogger::GetExeFileTitle(), input, expected);
             }
         }
         m_logger.reset(new DebLogger());
-        const uint32_t started = m_logger->Initialize();
-        Check(started == ((!keyWritten || (layout & 2) != 0) ? 1u : 0u), "the logger starts when it has a Zone key");
+        m_running = m_logger->Initialize() == 1;
+        Check(m_running == ((layout & 1) == 0 || (layout & 2) != 0), "the logger starts when it has a Zone key");
         const GlobalSetting& setting = m_logger->GetGlobalSetting();
-        Check(started == 0 || (setting.FileMode == expected.FileMode && setting.Severity == expected.Severity &&
-                               setting.OutputType == expected.OutputType && setting.TimeFormat == expected.TimeFormat),
-              "the global settings from the store");
+        Check(!m_running || std::memcmp(&setting, &expected, sizeof(expected)) == 0, "the global settings from the store");
         for (uint32_t builtIn : {1, 2, 65}) {
-            m_registered[builtIn] = started == 1;
+            m_registered[builtIn] = m_running;
         }
-        m_running = started == 1;
         kvor::testing::ReplaceLogger(m_running ? m_logger.get() : nullptr);
     }
 
@@ -129,8 +125,8 @@ private:
         const WString name = input.Text();
         uint32_t value = 0;
         if ((flags & 1) != 0) {
-            WriteValue(kZoneKey + name, KVOR_TEXT("OutputEnable"), input, &value);
-            WriteValue(kZoneKey + name, KVOR_TEXT("Severity"), input, &value);
+            WriteValue(kLoggerKey + KVOR_TEXT("\\Zone\\") + name, KVOR_TEXT("OutputEnable"), input, &value);
+            WriteValue(kLoggerKey + KVOR_TEXT("\\Zone\\") + name, KVOR_TEXT("Severity"), input, &value);
         }
         const bool withName = (flags & 2) == 0;
         const ZoneRecord before = zone < MAX_ZONE_ID ? m_logger->GetZone(zone) : ZoneRecord();
@@ -148,6 +144,9 @@ private:
         m_registered[zone] = true;
     }
 
+    // One line more in the log file when file output is on: cut at 1024
+    // characters, else ending in the message (none for a system error) and
+    // a line feed.
     void Write(ByteReader& input)
     {
         const uint32_t zone = input.Byte() % MAX_ZONE_ID;
@@ -167,25 +166,19 @@ private:
         const bool enabled = m_running && m_registered[zone] && record.severity <= severity &&
                              m_logger->GetGlobalSetting().OutputType != 0 && (record.OutputEnable & 1) != 0;
         Check(DebLogIsZoneEnabled(zone, severity) == (enabled ? 1u : 0u), "DebLogIsZoneEnabled");
-        const std::u16string before = LogText();
+        const WString before = LogText();
         const uint32_t begun =
             DebLogBeginEntry(zone, severity, systemError, (flags & 2) != 0 ? source.c_str() : nullptr, input.Byte());
         Check(begun == (m_running ? 1u : 0u) && DebLogWriteEntry(KVOR_TEXT("%s"), message.c_str()) == begun,
               "an entry is written while the logger runs");
-        CheckLine(before, systemError == 0 ? message : WString());
-    }
 
-    // One line more in the log file when file output is on: cut at 1024
-    // characters, else ending in the message and a line feed.
-    void CheckLine(const std::u16string& before, const WString& message) const
-    {
-        const std::u16string after = LogText();
+        const WString after = LogText();
         const bool toFile = m_running && (m_logger->GetGlobalSetting().OutputType & 2) != 0;
         Check(after.compare(0, before.size(), before) == 0, "the log file keeps what it held");
-        const std::u16string line = after.substr(before.size());
-        const std::u16string ending = std::u16string(message.begin(), message.end()) + u"\n";
+        const WString line = after.substr(before.size());
+        const WString ending = (systemError == 0 ? message : WString()) + KVOR_TEXT("\n");
         Check(toFile || line.empty(), "no line without file output");
-        Check(!toFile || (line.compare(0, 4, u"[A][") == 0 && line.size() <= DebLogger::kMessageCapacity),
+        Check(!toFile || (line.compare(0, 4, KVOR_TEXT("[A][")) == 0 && line.size() <= DebLogger::kMessageCapacity),
               "an entry line of at most 1024 characters");
         Check(!toFile || line.size() == DebLogger::kMessageCapacity ||
                   (line.size() >= ending.size() && line.compare(line.size() - ending.size(), ending.size(), ending) == 0),
@@ -193,15 +186,12 @@ private:
     }
 
     // The log file's characters after the byte-order mark; none when there is no file.
-    std::u16string LogText() const
+    WString LogText() const
     {
         std::ifstream file(m_logPath, std::ios::binary);
         const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-        std::u16string text;
-        for (size_t at = 2; at + 1 < bytes.size(); at += 2) {
-            text.push_back(static_cast<char16_t>(static_cast<uint8_t>(bytes[at]) | static_cast<uint8_t>(bytes[at + 1]) << 8));
-        }
-        return text;
+        return bytes.size() < 2 ? WString()
+                                : kvorfuzz::CharactersOf(reinterpret_cast<const uint8_t*>(bytes.data()) + 2, bytes.size() - 2);
     }
 
     std::unique_ptr<DebLogger> m_logger;

@@ -6,16 +6,15 @@
 
 #include <algorithm>
 #include <chrono>
-#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <memory>
+#include <list>
+#include <map>
 #include <mutex>
 #include <sstream>
 #include <string>
 #include <thread>
-#include <utility>
 #include <vector>
 
 #include "LoadedLibrary.h"
@@ -26,10 +25,8 @@
 #if defined(_WIN32)
 #include <process.h>
 #else
-#include <limits.h>
 #include <spawn.h>
 #include <sys/wait.h>
-#include <unistd.h>
 extern char** environ;
 #endif
 
@@ -37,6 +34,7 @@ extern char** environ;
 KVOR_DECLARE_EXECUTABLE_VERSION(1, 2, 3, 4);
 
 using namespace kvortest;
+namespace fs = std::filesystem;
 
 namespace {
 
@@ -44,8 +42,6 @@ namespace {
 // and adds the low byte of the sum of all (1842 = 0x732) in hex.
 const std::string kTitle = "kvor_c32";
 const std::string kZone = "SOFTWARE/KVOR/DebLogger/Zone/";
-
-typedef std::vector<std::pair<std::string, std::string>> Environment;
 
 // This program's file (under emulation, the emulated program's).
 std::string ProgramPath()
@@ -55,9 +51,7 @@ std::string ProgramPath()
     const DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
     return std::string(path, length < MAX_PATH ? length : 0);
 #else
-    char path[PATH_MAX];
-    const ssize_t length = readlink("/proc/self/exe", path, sizeof(path) - 1);
-    return length > 0 ? std::string(path, static_cast<size_t>(length)) : "/proc/self/exe";
+    return fs::read_symlink("/proc/self/exe").string();
 #endif
 }
 
@@ -65,13 +59,13 @@ std::string ProgramPath()
 // environment the scenario chooses.
 struct Scenario {
     Scenario() { WriteText(dir.File("doc.xml"), "<r><e rect='1,2'/></r>"); }
-    // Runs LoggerScenarioChild.Operations in a fresh process (of a copy of
-    // this program at `copy`, when given) that inherits this one's
-    // environment with the given variables set; 0 when it passed.
-    int Run(const Environment& more = Environment(), const std::string& copy = "") const
+    // Runs LoggerScenarioChild.Operations in a fresh process of `program`
+    // that inherits this one's environment with the given variables set; 0
+    // when it passed.
+    int Run(const std::map<std::string, std::string>& more = {}, std::string program = ProgramPath()) const
     {
-        // A build for user-mode emulation (KVOR_TEST_EMULATOR names the
-        // emulator and its options) starts the program through the emulator.
+        // A build for user-mode emulation starts the program through the
+        // emulator that KVOR_TEST_EMULATOR names with its options.
         std::vector<std::string> command;
 #if defined(KVOR_TEST_EMULATOR)
         std::istringstream words(KVOR_TEST_EMULATOR);
@@ -79,41 +73,36 @@ struct Scenario {
             command.push_back(word);
         }
 #endif
-        command.push_back(copy.empty() ? ProgramPath() : copy);
-        command.push_back("--gtest_filter=LoggerScenarioChild.Operations");
+        command.insert(command.end(), {program, "--gtest_filter=LoggerScenarioChild.Operations"});
         std::vector<char*> arguments;
         for (std::string& argument : command) {
             arguments.push_back(argument.data());
         }
         arguments.push_back(nullptr);
-        Environment environment = {{"KVOR_FRESH_PROCESS", "1"}, {"KVOR_DEBUG_OUTPUT", dir.File("debug.txt")},
-                                   {"KVOR_TEST_DIR", dir.Path()}};
-        environment.insert(environment.end(), more.begin(), more.end());
-
+        std::map<std::string, std::string> environment = {
+            {"KVOR_FRESH_PROCESS", "1"}, {"KVOR_DEBUG_OUTPUT", dir.File("debug.txt")}, {"KVOR_TEST_DIR", dir.Path()}};
+        for (const auto& variable : more) {
+            environment[variable.first] = variable.second;
+        }
         // The child inherits the variables, set here while it starts: one start at a time.
         static std::mutex starting;
-        intptr_t child = -1;
-        {
-            const std::lock_guard<std::mutex> lock(starting);
-            std::vector<std::unique_ptr<ScopedEnv>> set;
-            for (const auto& variable : environment) {
-                set.emplace_back(new ScopedEnv(variable.first.c_str(), variable.second));
-            }
-#if defined(_WIN32)
-            child = _spawnv(_P_NOWAIT, arguments[0], arguments.data());
-#else
-            pid_t pid = -1;
-            child = posix_spawnp(&pid, arguments[0], nullptr, nullptr, arguments.data(), environ) == 0 ? pid : -1;
-#endif
-            while (!set.empty()) { // the last one set is restored first
-                set.pop_back();
-            }
+        std::unique_lock<std::mutex> lock(starting);
+        std::list<ScopedEnv> set;
+        for (const auto& variable : environment) {
+            set.emplace_back(variable.first.c_str(), variable.second);
         }
         int status = -1;
 #if defined(_WIN32)
+        const intptr_t child = _spawnv(_P_NOWAIT, arguments[0], arguments.data());
+        set.clear();
+        lock.unlock();
         return child == -1 || _cwait(&status, child, 0) == -1 ? -1 : status;
 #else
-        if (child == -1 || waitpid(static_cast<pid_t>(child), &status, 0) != child) {
+        pid_t child = -1;
+        const bool started = posix_spawnp(&child, arguments[0], nullptr, nullptr, arguments.data(), environ) == 0;
+        set.clear();
+        lock.unlock();
+        if (!started || waitpid(child, &status, 0) != child) {
             return -1;
         }
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
@@ -141,42 +130,33 @@ std::vector<std::string> Entries(const std::vector<std::string>& lines)
     return entries;
 }
 
-// The entries the child's operations write, of the given severity letters.
+// The entries the child's operations write, of the given severity letters
+// (each message's first character).
 std::vector<std::string> OperationEntries(const Scenario& scenario, const char* letters)
 {
     const std::string doc = scenario.dir.File("doc.xml"), missing = scenario.dir.File("missing.xml");
-    const struct { char letter; std::string message; } all[] = {
-        {'R', "CKvorXMLParser::LoadXmlFile((null)) +"},
-        {'E', "LoadXmlFile - The filepath is invalid. (2)"},
-        {'R', "CKvorXMLParser::LoadXmlFile(" + doc + ") +"},
-        {'R', "CJXMLNode::CreateRootNodeFromFile(" + doc + ") +"},
-        {'R', "CJXMLNode::CreateRootNodeFromFile() -"},
-        {'R', "CKvorXMLParser::LoadXmlFile(0) -"},
-        {'I', "FindNode - Can't find the matched Xml node."},
-        {'E', "FindNode - The Node name is invalid. (2)"},
-        {'E', "GetAllChildNodes - The parent Xml node is invalid."},
-        {'I', "GetAllChildNodes - There is no child node."},
-        {'I', "GetNodeAttr - Failed to get the rectangle content of this attribute "},
-        {'E', "GetNodeAttr - Failed to get the rectangle content of this attribute "},
-        {'E', "GetNodeAttr - The pointer of the Xml node is invalid!"},
-        {'E', "GetNodeAttr - The pointer of attribute name is invalid!"},
-        {'I', "GetNodeAttr - Failed to get the string content of this attribute "},
-        {'I', "GetNodeContext - Failed to get the context value of this node."},
-        {'E', "GetNodeContext - The pointer of the Xml node is invalid!"},
-        {'R', "CKvorXMLParser::LoadXmlFile(" + missing + ") +"},
-        {'R', "CJXMLNode::CreateRootNodeFromFile(" + missing + ") +"},
-        {'R', "CJXMLNode::CreateRootNodeFromFile() -"},
-        {'E', "LoadXmlFile - Failed to open the XML file."},
-        {'R', "CKvorXMLParser::LoadXmlFile(1) -"},
-        {'E', "_FindAllSubNodes - The Xml parent node handler is invalid!"},
-        {'I', "FindNode - Can't find the matched Xml node."},
+    const std::string rect = "GetNodeAttr - Failed to get the rectangle content of this attribute ";
+    const std::string all[] = {
+        "RCKvorXMLParser::LoadXmlFile((null)) +", "ELoadXmlFile - The filepath is invalid. (2)",
+        "RCKvorXMLParser::LoadXmlFile(" + doc + ") +", "RCJXMLNode::CreateRootNodeFromFile(" + doc + ") +",
+        "RCJXMLNode::CreateRootNodeFromFile() -", "RCKvorXMLParser::LoadXmlFile(0) -",
+        "IFindNode - Can't find the matched Xml node.", "EFindNode - The Node name is invalid. (2)",
+        "EGetAllChildNodes - The parent Xml node is invalid.", "IGetAllChildNodes - There is no child node.",
+        "I" + rect, "E" + rect,
+        "EGetNodeAttr - The pointer of the Xml node is invalid!", "EGetNodeAttr - The pointer of attribute name is invalid!",
+        "IGetNodeAttr - Failed to get the string content of this attribute ",
+        "IGetNodeContext - Failed to get the context value of this node.",
+        "EGetNodeContext - The pointer of the Xml node is invalid!",
+        "RCKvorXMLParser::LoadXmlFile(" + missing + ") +", "RCJXMLNode::CreateRootNodeFromFile(" + missing + ") +",
+        "RCJXMLNode::CreateRootNodeFromFile() -", "ELoadXmlFile - Failed to open the XML file.",
+        "RCKvorXMLParser::LoadXmlFile(1) -", "E_FindAllSubNodes - The Xml parent node handler is invalid!",
+        "IFindNode - Can't find the matched Xml node.",
     };
     std::vector<std::string> entries;
-    for (const auto& entry : all) {
-        if (std::strchr(letters, entry.letter) != nullptr) {
-            // Errors name their place in the source.
-            entries.push_back(std::string("[A][") + entry.letter + "][" + kTitle + "][kvorXMLP]" +
-                              (entry.letter == 'E' ? "XMLParser.cpp#N;" : "") + entry.message);
+    for (const std::string& entry : all) {
+        if (std::strchr(letters, entry[0]) != nullptr) { // errors name their place in the source
+            entries.push_back("[A][" + entry.substr(0, 1) + "][" + kTitle + "][kvorXMLP]" +
+                              (entry[0] == 'E' ? "XMLParser.cpp#N;" : "") + entry.substr(1));
         }
     }
     return entries;
@@ -199,7 +179,7 @@ TEST(LoggerScenarioChild, Operations)
         const std::string me = barrier;
         WriteText(dir + "/barrier/" + me.substr(0, me.find(':')), "");
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-        while (std::distance(std::filesystem::directory_iterator(dir + "/barrier"), {}) < 2 &&
+        while (std::distance(fs::directory_iterator(dir + "/barrier"), {}) < 2 &&
                std::chrono::steady_clock::now() < deadline) {
         }
         std::this_thread::sleep_for(std::chrono::microseconds(std::stoi(me.substr(me.find(':') + 1))));
@@ -215,8 +195,9 @@ TEST(LoggerScenarioChild, Operations)
     parser->GetAllChildNodes(nullptr, &list);
     parser->GetAllChildNodes(found, &list);
     XmlRect rect;
-    parser->GetNodeAttr(KVOR_TEXT("missing"), found, &rect);
-    parser->GetNodeAttr(KVOR_TEXT("rect"), found, &rect);
+    for (const WCHAR* name : {KVOR_TEXT("missing"), KVOR_TEXT("rect")}) {
+        parser->GetNodeAttr(name, found, &rect);
+    }
     parser->GetNodeAttr(nullptr, nullptr, &rect);
     parser->GetNodeAttr(KVOR_TEXT(""), found, &rect);
     found->SetAttrString(KVOR_TEXT("nullvalue"), nullptr);
@@ -231,7 +212,8 @@ TEST(LoggerScenarioChild, Operations)
 // ---- Scenarios ------------------------------------------------------------------
 
 // Only a client program declares a version; the header of the log file, as
-// the file and the debugger show it, names it.
+// the file and the debugger show it, names it. This one runs on Windows
+// too, on the real registry and drive.
 TEST(LoggerScenario, LibraryLoadStartsTheLoggerWithTheParsersZoneAndLogFile)
 {
     Scenario scenario;
@@ -241,15 +223,13 @@ TEST(LoggerScenario, LibraryLoadStartsTheLoggerWithTheParsersZoneAndLogFile)
     ASSERT_EQ(0, scenario.Run());
     const std::vector<std::string> lines = scenario.Debug();
     EXPECT_EQ(OperationEntries(scenario, "RIE"), Entries(lines));
-    const std::vector<std::string> file =
-        TextLines(Utf16FileText(scenario.device.LogFolder() + "/" + kTitle + ".log"));
+    const std::vector<std::string> file = TextLines(Utf16FileText(scenario.device.LogFolder() + "/" + kTitle + ".log"));
     ASSERT_FALSE(file.empty());
     EXPECT_EQ("[0:0:0][" + kTitle + ".exe][Version : 1.2.3.4]", DigitsMasked(file[0].substr(0, 9)) + file[0].substr(9));
     EXPECT_EQ(1, std::count(lines.begin(), lines.end(), file[0]));
 }
 
-// What follows concerns the registry store of Linux; on Windows the real
-// registry and drive are what the scenario above exercises.
+// What follows concerns the registry store of Linux.
 #if !defined(_WIN32)
 
 // A name that is empty once cut at its last dot is still the executable's
@@ -259,11 +239,10 @@ TEST(LoggerScenario, LibraryLoadStartsTheLoggerWithTheParsersZoneAndLogFile)
 TEST(LoggerScenario, ExecutableWithAnEmptyNameShowsItEmpty)
 {
     Scenario scenario;
-    const std::string program = ProgramPath();
-    const std::string copy = program.substr(0, program.rfind('/') + 1) + ".hidden";
-    ASSERT_TRUE(std::filesystem::copy_file(program, copy, std::filesystem::copy_options::overwrite_existing));
-    const int status = scenario.Run(Environment(), copy);
-    std::filesystem::remove(copy);
+    const std::string copy = fs::path(ProgramPath()).replace_filename(".hidden").string();
+    ASSERT_TRUE(fs::copy_file(ProgramPath(), copy, fs::copy_options::overwrite_existing));
+    const int status = scenario.Run({}, copy);
+    fs::remove(copy);
     ASSERT_EQ(0, status);
     const std::vector<std::string> lines = scenario.Debug();
     ASSERT_FALSE(lines.empty());
@@ -278,7 +257,7 @@ TEST(LoggerScenario, TwoProcessesStartingAtOnceBothSucceed)
         SCOPED_TRACE("delay " + std::to_string(delay) + " us");
         Scenario scenario;
         scenario.device.CreateKey("SOFTWARE/KVOR");
-        std::filesystem::create_directories(scenario.dir.File("barrier"));
+        fs::create_directories(scenario.dir.File("barrier"));
         int second = -1;
         std::thread other([&] {
             second = scenario.Run({{"KVOR_TEST_BARRIER", "second:" + std::to_string(delay)},

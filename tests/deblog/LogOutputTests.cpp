@@ -1,7 +1,8 @@
-// The executable's title, the logger's clock, files without a version, and
-// the log file of a program without one (this program): its header names no
-// version. (The header with a version is checked from a client program,
-// which declares one.)
+// What the logger writes: the four calls without a logger and with one -
+// the enabled test and the entry line - the log file of a program without
+// a version (this one: its header names none; the header with a version is
+// checked from a client program, which declares one), the executable's
+// title and the logger's clock.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -16,72 +17,89 @@ using namespace kvortest;
 
 namespace {
 
-// The title is the file name without directory and extension; at 9 or more
-// characters it keeps the first 6 and adds the low byte of the sum of all in
-// hex: 1111 = 0x457, 909 = 0x38D, 695 = 0x2B7, 20 * 97 = 1940 = 0x794.
-TEST(ExeTitle, IsTheFileNameWithoutDirectoryAndExtensionShortenedToEight)
+const WCHAR* const kFile = KVOR_TEXT("C:\\src\\parser\\XMLParser.cpp");
+
+TEST(DebLogWithoutLogger, CallsDoNothingButRegistrationReportsTheFailure)
 {
-    const struct { const char* path; const char* title; } cases[] = {
-        {"\\usr\\bin\\kvorxml", "kvorxml"},    {"\\Windows\\app.exe", "app"},
-        {"\\dir\\archive.tar.gz", "archiv57"},  {"\\a.b\\tool", "tool"},
-        {"\\", ""},                              {"noslash.exe", ""},
-        {"\\x\\abcdefgh.exe", "abcdefgh"},      {"\\x\\abcdefghi", "abcdef8D"},
-        {"\\x\\ABCDEFGHIJ.exe", "ABCDEFB7"},    {"\\x\\aaaaaaaaaaaaaaaaaaaa", "aaaaaa94"},
-    };
-    for (const auto& c : cases) {
-        WCHAR title[DebLogger::kPathCapacity] = {KVOR_TEXT('?')};
-        DebLogger::TitleFromPath(W(c.path).c_str(), title, DebLogger::kPathCapacity);
-        DebLogger::ShortenTitle(title, DebLogger::kPathCapacity);
-        EXPECT_EQ(c.title, U8(title)) << c.path;
-    }
+    kvor::testing::ReplaceLogger(nullptr);
+    DebugCapture debug;
+    EXPECT_EQ(0u, DebLogIsZoneEnabled(12, 4) + DebLogBeginEntry(12, 3, 0, kFile, 7) +
+                      DebLogWriteEntry(KVOR_TEXT("message %d"), 1) +
+                      DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), kFile, 31));
+    const std::string failed = "[C:\\src\\parser\\XMLParser.cpp#31][12][kvorXMLParser]Initialize DebLog Failed ! ";
+    EXPECT_EQ(std::vector<std::string>{failed}, debug.Lines());
 }
 
-TEST(LoggerClock, OffsetTurnsTheTickCountIntoTheTimeOfDay)
+TEST_F(LoggerTest, EntryLineShowsSeverityZoneThreadSourceAndMessage)
 {
-    const struct { uint16_t hour, minute, second; uint32_t tick, offset; } cases[] = {
-        {0, 0, 0, 0, 0},
-        {1, 0, 0, 1000, 3599000},
-        {0, 0, 1, 5000, 86396000},        // the tick count is ahead of the day
-        {23, 59, 59, 86400500, 86398500}, // the tick count passed a day
+    SetDword("SOFTWARE/KVOR/DebLogger/Zone/Threaded", "OutputEnable", 3);
+    Start();
+    ASSERT_EQ(1u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), kFile, 1));
+    ASSERT_EQ(1u, DebLogRegisterZone(13, KVOR_TEXT("Threaded"), kFile, 2));
+    WCHAR systemText[1025];
+    ASSERT_NE(0u, FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS, nullptr,
+                                 ERROR_FILE_NOT_FOUND, 0, systemText, 1025, nullptr));
+    const std::string thread = "[Threaded][" + std::to_string(GetCurrentThreadId()) + "]";
+    const WString longText(1500, KVOR_TEXT('x'));
+    // expected: the line after "[A][letter][title]".
+    const struct { const char* name; uint32_t zone, severity, systemError; const WCHAR *file, *message;
+                   const char* letter; std::string expected; } cases[] = {
+        {"plain", 12, 3, 0, nullptr, KVOR_TEXT("m 5"), "E", "[kvorXMLP]m 5"},
+        {"thread id", 13, 3, 0, nullptr, KVOR_TEXT("m"), "E", thread + "m"},
+        {"source file", 12, 3, 0, kFile, KVOR_TEXT("m"), "E", "[kvorXMLP]XMLParser.cpp#42;m"},
+        {"thread id and source file", 13, 3, 0, kFile, KVOR_TEXT("m"), "E", thread + "XMLParser.cpp#42;m"},
+        {"unregistered zone", 20, 3, 0, nullptr, KVOR_TEXT("m"), "E", "[]m"},
+        {"zone beyond the table", 200, 3, 0, nullptr, KVOR_TEXT("m"), "E", "[]m"},
+        {"file without directory", 12, 3, 0, KVOR_TEXT("File.cpp"), KVOR_TEXT("m"), "E", "[kvorXMLP]File.cpp#42;m"},
+        {"empty file name", 12, 3, 0, KVOR_TEXT(""), KVOR_TEXT("m"), "E", "[kvorXMLP]#42;m"},
+        {"path ending in a backslash", 12, 3, 0, KVOR_TEXT("dir\\"), KVOR_TEXT("m"), "E", "[kvorXMLP]#42;m"},
+        {"severity 0", 12, 0, 0, nullptr, KVOR_TEXT("m"), "R", "[kvorXMLP]m"},
+        {"severity 1", 12, 1, 0, nullptr, KVOR_TEXT("m"), "I", "[kvorXMLP]m"},
+        {"severity 2", 12, 2, 0, nullptr, KVOR_TEXT("m"), "W", "[kvorXMLP]m"},
+        {"severity 4", 12, 4, 0, nullptr, KVOR_TEXT("m"), "F", "[kvorXMLP]m"},
+        {"severity 5", 12, 5, 0, nullptr, KVOR_TEXT("m"), "?", "[kvorXMLP]m"},
+        {"severity 0xFFFFFFFF", 12, 0xFFFFFFFF, 0, nullptr, KVOR_TEXT("m"), "?", "[kvorXMLP]m"},
+        {"message cut at 1024", 12, 3, 0, nullptr, longText.c_str(), "E", "[kvorXMLP]" + std::string(1024, 'x')},
+        {"message's own % signs kept", 12, 3, 0, nullptr, KVOR_TEXT("100% %d done"), "E", "[kvorXMLP]100% %d done"},
+        {"system error code", 12, 3, ERROR_FILE_NOT_FOUND, nullptr, KVOR_TEXT("ignored"), "E",
+         "[kvorXMLP]" + U8(systemText)},
+        {"system code without text", 12, 3, 0x7FFF1234, nullptr, KVOR_TEXT("ignored"), "E", "[kvorXMLP]"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.tick);
-        EXPECT_EQ(c.offset, DebLogger::ClockOffsetFor(c.hour, c.minute, c.second, c.tick));
-        const ClockTime time = DebLogger::ClockTimeAt(c.tick, c.offset);
-        EXPECT_EQ(c.hour, time.hour);
-        EXPECT_EQ(c.minute, time.minute);
-        EXPECT_EQ(c.second, time.second);
-        EXPECT_EQ(0, time.millisecond);
-    }
-    const ClockTime late = DebLogger::ClockTimeAt(86399999, 0);
-    EXPECT_EQ(23 * 3600000 + 59 * 60000 + 59 * 1000 + 999,
-              late.hour * 3600000 + late.minute * 60000 + late.second * 1000 + late.millisecond);
-    // The sum wraps at 32 bits, as the tick count does.
-    const ClockTime wrapped = DebLogger::ClockTimeAt(0xFFFFFFFF, 1);
-    EXPECT_EQ(0, wrapped.hour + wrapped.minute + wrapped.second + wrapped.millisecond);
-}
-
-// On Linux the version record is read by the library itself (on Windows by
-// the system): a file that holds none fails with a resource error.
-#if !defined(_WIN32)
-TEST(VersionInfo, FilesWithoutARecordHaveNoVersion)
-{
-    TempDir dir;
-    WriteText(dir.File("text.exe"), std::string(4096, 'x'));
-    WriteText(dir.File("short"), "\x7f" "ELF");
-    const struct { const char* name; DWORD error; } cases[] = {
-        {"text.exe", ERROR_RESOURCE_TYPE_NOT_FOUND}, {"short", ERROR_RESOURCE_TYPE_NOT_FOUND},
-        {"missing", ERROR_FILE_NOT_FOUND}};
+    const std::string title = "][" + U8(DebLogger::GetExeFileTitle()) + "]";
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
-        DWORD handle = 7;
-        SetLastError(0);
-        EXPECT_EQ(0u, GetFileVersionInfoSizeW(W(dir.File(c.name)).c_str(), &handle));
-        EXPECT_EQ(c.error, GetLastError());
-        EXPECT_EQ(0u, handle);
+        debug.Clear();
+        EXPECT_EQ(1u, DebLogBeginEntry(c.zone, c.severity, c.systemError, c.file, 42));
+        EXPECT_EQ(1u, DebLogWriteEntry(KVOR_TEXT("%s"), c.message));
+        // A system text may end in a line end of its own ("\r\n" on Windows), which shows as a line more.
+        EXPECT_EQ(TextLines("[A][" + std::string(c.letter) + title + c.expected + "\n"), debug.Lines());
     }
 }
-#endif
+
+TEST_F(LoggerTest, ZoneEnabledAnswersByThresholdOutputTypeAndOutputEnable)
+{
+    // zoneSeverity -1: no value; the global 3 applies.
+    const struct { const char* name; unsigned outputType, outputEnable; int zoneSeverity; uint32_t zone, severity, on; }
+    cases[] = {
+        {"below global threshold", 1, 1, -1, 12, 2, 0}, {"at global threshold", 1, 1, -1, 12, 3, 1},
+        {"zone threshold 0 lets trace through", 1, 1, 0, 12, 0, 1}, {"zone threshold 4", 1, 1, 4, 12, 3, 0},
+        {"unregistered zone", 1, 1, -1, 11, 4, 0}, {"zone 128", 1, 1, -1, 128, 4, 0},
+        {"output type 0", 0, 1, 0, 12, 4, 0}, {"output type without output bit", 4, 1, 0, 12, 4, 1},
+        {"output enable 2", 1, 2, 0, 12, 4, 0}, {"output enable 3", 1, 3, 0, 12, 0, 1},
+    };
+    int probe = 0; // a zone of each case's own
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const std::string zone = "SOFTWARE/KVOR/DebLogger/Zone/Probe" + std::to_string(++probe);
+        SetDword("SOFTWARE/KVOR/DebLogger", "OutputType", c.outputType);
+        SetDword(zone, "OutputEnable", c.outputEnable);
+        c.zoneSeverity >= 0 ? SetDword(zone, "Severity", static_cast<unsigned>(c.zoneSeverity)) : void();
+        DebLogger fresh;
+        ASSERT_EQ(1u, fresh.Initialize());
+        ASSERT_EQ(1u, fresh.RegisterZone(12, W(zone.substr(zone.rfind('/') + 1)).c_str(), kFile, 1));
+        EXPECT_EQ(c.on, fresh.IsZoneEnabled(c.zone, c.severity));
+    }
+}
 
 class LogFile : public LoggerTest {
 protected:
@@ -98,17 +116,14 @@ protected:
     }
 
     const std::string m_title = U8(DebLogger::GetExeFileTitle());
-    const std::string m_path = device.LogFolder() + "/" + m_title + ".log";
     const std::string m_entry = "[A][E][" + m_title + "][kvorXMLP]";
 };
 
 TEST_F(LogFile, HoldsTheHeaderAndEntriesOfEachStartAsTheSettingsSay)
 {
     const struct { const char* name; unsigned outputType, fileMode; int starts; bool toDebugger; } cases[] = {
-        {"file only, afresh at each start", 2, 0, 1, false},
-        {"file only, appended", 2, 1, 2, false},
-        {"file and debugger", 3, 1, 2, true},
-        {"debugger only", 1, 1, 0, true},
+        {"file only, afresh at each start", 2, 0, 1, false}, {"file only, appended", 2, 1, 2, false},
+        {"file and debugger", 3, 1, 2, true}, {"debugger only", 1, 1, 0, true},
     };
     // The debugger shows a long entry whole (its message cut at 1024); the
     // file its first 1024 characters, without the line feed.
@@ -129,9 +144,9 @@ TEST_F(LogFile, HoldsTheHeaderAndEntriesOfEachStartAsTheSettingsSay)
             EXPECT_EQ(c.toDebugger ? shown : std::vector<std::string>(), debug.Lines());
             file += start < c.starts ? stored : "";
         }
-        const std::vector<unsigned char> bytes = ReadBytes(m_path);
+        const std::vector<unsigned char> bytes = ReadBytes(device.LogFolder() + "/" + m_title + ".log");
         EXPECT_EQ(c.starts != 0, bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) << "the mark";
-        EXPECT_EQ(DigitsMasked(file), DigitsMasked(Utf16FileText(m_path)));
+        EXPECT_EQ(DigitsMasked(file), DigitsMasked(LogText()));
     }
 }
 
@@ -146,7 +161,7 @@ TEST_F(LogFile, EntriesOfTwoThreadsStayWholeLines)
     second.join();
     Stop();
     std::vector<std::string> lines = debug.Lines();
-    const std::vector<std::string> file = TextLines(Utf16FileText(m_path));
+    const std::vector<std::string> file = TextLines(LogText());
     lines.insert(lines.end(), file.begin() + 1, file.end()); // after the header
     ASSERT_EQ(4u * kEntries, lines.size()) << "both outputs, one line each";
     std::sort(lines.begin(), lines.end());
@@ -154,6 +169,43 @@ TEST_F(LogFile, EntriesOfTwoThreadsStayWholeLines)
     EXPECT_EQ(m_entry + "second thread's entry", lines.back());
     EXPECT_EQ(lines.front(), lines[2 * kEntries - 1]);
     EXPECT_EQ(lines.back(), lines[2 * kEntries]);
+}
+
+// The title is the file name without directory and extension; at 9 or more
+// characters it keeps the first 6 and adds the low byte of the sum of all in
+// hex: 1111 = 0x457, 909 = 0x38D, 695 = 0x2B7, 20 * 97 = 1940 = 0x794.
+TEST(ExeTitle, IsTheFileNameWithoutDirectoryAndExtensionShortenedToEight)
+{
+    const struct { const char* path; const char* title; } cases[] = {
+        {"\\usr\\bin\\kvorxml", "kvorxml"}, {"\\Windows\\app.exe", "app"}, {"\\dir\\archive.tar.gz", "archiv57"},
+        {"\\a.b\\tool", "tool"}, {"\\", ""}, {"noslash.exe", ""}, {"\\x\\abcdefgh.exe", "abcdefgh"},
+        {"\\x\\abcdefghi", "abcdef8D"}, {"\\x\\ABCDEFGHIJ.exe", "ABCDEFB7"}, {"\\x\\aaaaaaaaaaaaaaaaaaaa", "aaaaaa94"},
+    };
+    for (const auto& c : cases) {
+        WCHAR title[DebLogger::kPathCapacity] = {KVOR_TEXT('?')};
+        DebLogger::TitleFromPath(W(c.path).c_str(), title, DebLogger::kPathCapacity);
+        DebLogger::ShortenTitle(title, DebLogger::kPathCapacity);
+        EXPECT_EQ(c.title, U8(title)) << c.path;
+    }
+}
+
+TEST(LoggerClock, OffsetTurnsTheTickCountIntoTheTimeOfDay)
+{
+    // both: the offset is also what ClockOffsetFor gives for that time at that tick.
+    const struct { uint16_t hour, minute, second, millisecond; uint32_t tick, offset; bool both; } cases[] = {
+        {0, 0, 0, 0, 0, 0, true}, {1, 0, 0, 0, 1000, 3599000, true},
+        {0, 0, 1, 0, 5000, 86396000, true},          // the tick count is ahead of the day
+        {23, 59, 59, 0, 86400500, 86398500, true},   // the tick count passed a day
+        {23, 59, 59, 999, 86399999, 0, false}, {0, 0, 0, 0, 0xFFFFFFFF, 1, false}, // the sum wraps at 32 bits
+    };
+    for (const auto& c : cases) {
+        if (c.both) {
+            EXPECT_EQ(c.offset, DebLogger::ClockOffsetFor(c.hour, c.minute, c.second, c.tick)) << c.tick;
+        }
+        const ClockTime time = DebLogger::ClockTimeAt(c.tick, c.offset);
+        EXPECT_EQ((std::vector<int>{c.hour, c.minute, c.second, c.millisecond}),
+                  (std::vector<int>{time.hour, time.minute, time.second, time.millisecond})) << c.tick;
+    }
 }
 
 } // namespace

@@ -20,18 +20,14 @@ class LoggerTest : public ::testing::Test {
 protected:
     void TearDown() override { kvor::testing::ReplaceLogger(nullptr); }
 
-    // Writes a value as a person setting up the device would; an existing
+    // Writes a dword as a person setting up the device would; an existing
     // logger key is taken as complete, so its Zone key comes too.
-    void SetValue(const std::string& key, const std::string& name, const std::string& line) const
-    {
-        device.CreateKey("SOFTWARE/KVOR/DebLogger/Zone");
-        device.SetValue(key, name, line);
-    }
     void SetDword(const std::string& key, const std::string& name, unsigned value) const
     {
         char line[32];
         std::snprintf(line, sizeof(line), "dword:%08x", value);
-        SetValue(key, name, line);
+        device.CreateKey("SOFTWARE/KVOR/DebLogger/Zone");
+        device.SetValue(key, name, line);
     }
     // Starts and installs the logger; the lines of the start are dropped.
     void Start()
@@ -47,6 +43,11 @@ protected:
     {
         kvor::testing::ReplaceLogger(nullptr);
         logger.reset();
+    }
+    // The log file's text after its mark, as UTF-8.
+    std::string LogText() const
+    {
+        return Utf16FileText(device.LogFolder() + "/" + U8(DebLogger::GetExeFileTitle()) + ".log");
     }
 
     TempDir m_dir;
