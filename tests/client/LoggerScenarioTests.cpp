@@ -11,8 +11,6 @@
 #include <filesystem>
 #include <list>
 #include <map>
-#include <mutex>
-#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,12 +20,8 @@
 #include "TestText.h"
 #include "kvorVersion.h"
 
-#if defined(_WIN32)
-#include <process.h>
-#else
-#include <spawn.h>
+#if !defined(_WIN32)
 #include <sys/wait.h>
-extern char** environ;
 #endif
 
 // The header of the log file names this version.
@@ -62,49 +56,31 @@ struct Scenario {
     // Runs LoggerScenarioChild.Operations in a fresh process of `program`
     // that inherits this one's environment with the given variables set; 0
     // when it passed.
-    int Run(const std::map<std::string, std::string>& more = {}, std::string program = ProgramPath()) const
+    int Run(const std::map<std::string, std::string>& more = {}, const std::string& program = ProgramPath()) const
     {
-        // A build for user-mode emulation starts the program through the
-        // emulator that KVOR_TEST_EMULATOR names with its options.
-        std::vector<std::string> command;
-#if defined(KVOR_TEST_EMULATOR)
-        std::istringstream words(KVOR_TEST_EMULATOR);
-        for (std::string word; words >> word;) {
-            command.push_back(word);
-        }
-#endif
-        command.insert(command.end(), {program, "--gtest_filter=LoggerScenarioChild.Operations"});
-        std::vector<char*> arguments;
-        for (std::string& argument : command) {
-            arguments.push_back(argument.data());
-        }
-        arguments.push_back(nullptr);
         std::map<std::string, std::string> environment = {
             {"KVOR_FRESH_PROCESS", "1"}, {"KVOR_DEBUG_OUTPUT", dir.File("debug.txt")}, {"KVOR_TEST_DIR", dir.Path()}};
         for (const auto& variable : more) {
             environment[variable.first] = variable.second;
         }
-        // The child inherits the variables, set here while it starts: one start at a time.
-        static std::mutex starting;
-        std::unique_lock<std::mutex> lock(starting);
-        std::list<ScopedEnv> set;
+        std::string command;
+#if defined(_WIN32)
+        std::list<ScopedEnv> set; // inherited; on Windows one scenario runs one process at a time
         for (const auto& variable : environment) {
             set.emplace_back(variable.first.c_str(), variable.second);
         }
-        int status = -1;
-#if defined(_WIN32)
-        const intptr_t child = _spawnv(_P_NOWAIT, arguments[0], arguments.data());
-        set.clear();
-        lock.unlock();
-        return child == -1 || _cwait(&status, child, 0) == -1 ? -1 : status;
 #else
-        pid_t child = -1;
-        const bool started = posix_spawnp(&child, arguments[0], nullptr, nullptr, arguments.data(), environ) == 0;
-        set.clear();
-        lock.unlock();
-        if (!started || waitpid(child, &status, 0) != child) {
-            return -1;
+        for (const auto& variable : environment) {
+            command += variable.first + "='" + variable.second + "' ";
         }
+#if defined(KVOR_TEST_EMULATOR) // a build for user-mode emulation starts the program through the emulator
+        command += KVOR_TEST_EMULATOR " ";
+#endif
+#endif
+        const int status = std::system((command + program + " --gtest_filter=LoggerScenarioChild.Operations").c_str());
+#if defined(_WIN32)
+        return status;
+#else
         return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 #endif
     }

@@ -136,32 +136,26 @@ void LoggerDevice::CreateKey(const std::string& key) const
     RegCloseKey(created);
 }
 
+// RegSetKeyValueW creates the key as it goes.
 void LoggerDevice::SetValue(const std::string& key, const std::string& name, const std::string& line) const
 {
-    CreateKey(key);
-    HKEY opened = nullptr;
-    RegOpenKeyExW(static_cast<HKEY>(m_root), KeyPath(key).c_str(), 0, KEY_ALL_ACCESS, &opened);
-    if (line.compare(0, 6, "dword:") == 0) {
-        const DWORD number = std::strtoul(line.c_str() + 6, nullptr, 16);
-        RegSetValueExW(opened, W(name).c_str(), 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), sizeof(number));
-    } else {
-        const std::wstring text = W(line.substr(1, line.size() - 2)); // "text"
-        RegSetValueExW(opened, W(name).c_str(), 0, REG_SZ, reinterpret_cast<const BYTE*>(text.c_str()),
-                       static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
-    }
-    RegCloseKey(opened);
+    const DWORD number = std::strtoul(line.c_str() + 6, nullptr, 16);
+    const std::wstring text = W(line.substr(1, line.size() - 2)); // "text"
+    const bool dword = line.compare(0, 6, "dword:") == 0;
+    RegSetKeyValueW(static_cast<HKEY>(m_root), KeyPath(key).c_str(), W(name).c_str(), dword ? REG_DWORD : REG_SZ,
+                    dword ? static_cast<const void*>(&number) : text.c_str(),
+                    dword ? sizeof(number) : static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 std::string LoggerDevice::Value(const std::string& key, const std::string& name) const
 {
     DWORD number = 0;
     DWORD size = sizeof(number);
+    char line[16] = "";
     if (RegGetValueW(static_cast<HKEY>(m_root), KeyPath(key).c_str(), W(name).c_str(), RRF_RT_REG_DWORD, nullptr,
-                     &number, &size) != ERROR_SUCCESS) {
-        return std::string();
+                     &number, &size) == ERROR_SUCCESS) {
+        std::snprintf(line, sizeof(line), "dword:%08lx", static_cast<unsigned long>(number));
     }
-    char line[16];
-    std::snprintf(line, sizeof(line), "dword:%08lx", static_cast<unsigned long>(number));
     return line;
 }
 
