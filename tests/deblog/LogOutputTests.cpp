@@ -23,9 +23,10 @@ TEST(DebLogWithoutLogger, CallsDoNothingButRegistrationReportsTheFailure)
 {
     kvor::testing::ReplaceLogger(nullptr);
     DebugCapture debug;
-    EXPECT_EQ(0u, DebLogIsZoneEnabled(12, 4) + DebLogBeginEntry(12, 3, 0, kFile, 7) +
-                      DebLogWriteEntry(KVOR_TEXT("message %d"), 1) +
-                      DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), kFile, 31));
+    EXPECT_EQ(0u, DebLogIsZoneEnabled(12, 4));
+    EXPECT_EQ(0u, DebLogBeginEntry(12, 3, 0, kFile, 7));
+    EXPECT_EQ(0u, DebLogWriteEntry(KVOR_TEXT("message %d"), 1));
+    EXPECT_EQ(0u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), kFile, 31));
     const std::string failed = "[C:\\src\\parser\\XMLParser.cpp#31][12][kvorXMLParser]Initialize DebLog Failed ! ";
     EXPECT_EQ(std::vector<std::string>{failed}, debug.Lines());
 }

@@ -91,6 +91,7 @@ TEST_F(RegistryStore, KeyNamesKeepEveryCharacterButTheBackslashAndMatchIgnoringC
     EXPECT_EQ((std::vector<std::string>{"%252F", "%2E", "%2E.", "%2Elock", "%40", "100%25", "a%2Fb", "tab\tx",
                                         "\xC3\xA4\xE2\x82\xAC"}),
               files);
+    std::filesystem::create_directory(m_folder + ".deleted-1"); // a tree being deleted is no key
     WCHAR name[300];
     DWORD chars = 300;
     while (RegEnumKeyExW(m_key, static_cast<DWORD>(listed.size()), name, &chars, nullptr, nullptr, nullptr,
