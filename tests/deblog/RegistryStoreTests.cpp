@@ -70,6 +70,12 @@ TEST_F(RegistryStore, ValuesAreOneLineFilesReadAsTheirTypeWhateverTheCaseOfTheir
     DWORD size = 1;
     EXPECT_EQ(ERROR_MORE_DATA, RegQueryValueExW(m_key, KVOR_TEXT("Value"), nullptr, nullptr, bytes, &size));
     EXPECT_EQ(9u, size);
+    // The unnamed value is the file "@" (a value named "@" is "%40"); a value deleted is gone.
+    const DWORD number = 7;
+    ASSERT_EQ(ERROR_SUCCESS, RegSetValueExW(m_key, nullptr, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&number), 4));
+    EXPECT_EQ("dword:00000007\n", ReadText(m_folder + "@"));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteValueW(m_key, KVOR_TEXT("vAlue")));
+    EXPECT_EQ(ERROR_FILE_NOT_FOUND, RegDeleteValueW(m_key, KVOR_TEXT("Value")));
 }
 
 // On Linux what no file name can hold is written %XX; the store's own files
@@ -103,6 +109,10 @@ TEST_F(RegistryStore, KeyNamesKeepEveryCharacterButTheBackslashAndMatchIgnoringC
     std::sort(names.begin(), names.end()); // whatever order the store gives bytes beyond ASCII
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(names, listed);
+    chars = 1;
+    EXPECT_EQ(ERROR_MORE_DATA, RegEnumKeyExW(m_key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
+    EXPECT_EQ(ERROR_SUCCESS, RegDeleteTreeW(m_key, nullptr)) << "everything below the key goes, the key stays";
+    EXPECT_EQ(ERROR_NO_MORE_ITEMS, RegEnumKeyExW(m_key, 0, name, &chars, nullptr, nullptr, nullptr, nullptr));
     HKEY key = nullptr;
     EXPECT_EQ(ERROR_BAD_PATHNAME, RegOpenKeyExW(m_key, KVOR_TEXT("\\a/b"), 0, 0, &key));
 }
