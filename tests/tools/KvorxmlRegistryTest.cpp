@@ -4,9 +4,6 @@
 
 namespace {
 
-using kvorxmltest::KvorxmlTest;
-using kvorxmltest::Outcome;
-
 const char* const kLoggerKey = "HKLM\\SOFTWARE\\KVOR\\DebLogger";
 const char* const kZoneKey = "HKLM\\SOFTWARE\\KVOR\\DebLogger\\Zone\\kvorXMLParser";
 
