@@ -6,16 +6,16 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "kvor/dom/JXMLNode.h"
 #include "LosslessTree.h"
+#include "kvor/dom/JXMLNode.h"
 #include "kvor/parser/XMLParser.h"
 #include "kvor/reader/DocumentLoader.h"
 
 namespace {
 
-using kvorfuzz::WString;
+using namespace kvorfuzz;
 
-const int kMaxNamesQueried = 64;
+const size_t kMaxNamesQueried = 64;
 
 // Reads every character of a borrowed text, so that a dangling or
 // unterminated pointer shows up under the address sanitizer.
@@ -45,9 +45,7 @@ void Walk(IXmlNode* node, const std::vector<SnapshotText>& names)
         node->GetAttrInt(name.c_str(), -1);
         node->GetAttrColor(name.c_str(), 0);
         IXmlNode* found = nullptr;
-        if (node->FindFirstChild(name.c_str(), &found) == 1) {
-            Touch(found->GetName());
-        }
+        Touch(node->FindFirstChild(name.c_str(), &found) == 1 ? found->GetName() : nullptr);
     }
     IXmlNode* child = nullptr;
     for (uint32_t more = node->GetFirstChild(&child); more != 0; more = node->GetNextChild(&child)) {
@@ -59,9 +57,7 @@ void Walk(IXmlNode* node, const std::vector<SnapshotText>& names)
 void QueryThroughParser(const WString& path, const std::vector<SnapshotText>& names)
 {
     CKvorXMLParser parser;
-    if (parser.LoadXmlFile(path.c_str()) != 0) {
-        std::abort(); // the same file loaded once already
-    }
+    Check(parser.LoadXmlFile(path.c_str()) == 0, "a file that loaded once loads again");
     const int32_t number = 1;
     for (const SnapshotText& name : names) {
         IXmlNode* found = nullptr;
@@ -73,14 +69,14 @@ void QueryThroughParser(const WString& path, const std::vector<SnapshotText>& na
         parser.GetAllChildNodes(found, &children);
         for (const SnapshotText& attribute : names) {
             const WCHAR* text = nullptr; // set only when found
-            parser.GetNodeAttr(attribute.c_str(), found, &text);
-            Touch(text);
             int32_t value = 0;
             uint32_t colour = 0;
             XmlRect rect = {0, 0, 0, 0};
+            parser.GetNodeAttr(attribute.c_str(), found, &text);
             parser.GetNodeAttr(attribute.c_str(), found, &value);
             parser.GetNodeAttr(attribute.c_str(), found, &colour);
             parser.GetNodeAttr(attribute.c_str(), found, &rect);
+            Touch(text);
         }
         const WCHAR* content = nullptr;
         parser.GetNodeContext(found, &content);
@@ -100,9 +96,9 @@ void CheckReport(const std::vector<uint8_t>& document, bool loaded)
     DocumentText text;
     ReadReport report;
     IXmlNode* root = nullptr;
-    if (!text.Decode(bytes, static_cast<uint32_t>(document.size())) || (ParseDocument(text, &root, &report) == 1) != loaded) {
-        std::abort();
-    }
+    Check(text.Decode(bytes, static_cast<uint32_t>(document.size())) &&
+              (ParseDocument(text, &root, &report) == 1) == loaded,
+          "the reader's report agrees with the load");
     delete root;
     WCHAR reason[512];
     ReadReport::Describe(report.failure, text.Text(), text.Length(), reason, 512);
@@ -124,41 +120,31 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     document.insert(document.end(), data + 1, data + size);
     setenv("KVOR_ACP", (data[0] & 2) != 0 ? "1252" : "65001", 1);
-
-    const std::string source = kvorfuzz::ScratchFile("document.xml");
-    kvorfuzz::WriteFileBytes(source, document.data(), document.size());
-    const WString sourcePath = kvorfuzz::Widen(source);
-    const WString savedPath = kvorfuzz::Widen(kvorfuzz::ScratchFile("saved.xml"));
+    WriteFileBytes(ScratchFile("document.xml"), document.data(), document.size());
+    const WString sourcePath = Widen(ScratchFile("document.xml"));
+    const WString savedPath = Widen(ScratchFile("saved.xml"));
 
     IXmlNode* root = nullptr;
     const uint32_t loaded = CJXMLNode::CreateRootNodeFromFile(sourcePath.c_str(), &root);
     CheckReport(document, loaded == 1);
+    Check(loaded == 1 || root == nullptr, "a failed load hands out no tree");
     if (loaded == 0) {
-        if (root != nullptr) {
-            std::abort(); // a failed load hands out no tree
-        }
         return 0;
     }
     const NodeSnapshot before = Snapshot(*dynamic_cast<CJXMLNode*>(root));
     std::vector<SnapshotText> names;
     CollectNames(before, names);
-    names.resize(std::min<size_t>(names.size(), kMaxNamesQueried));
+    names.resize(std::min(names.size(), kMaxNamesQueried));
     names.push_back(KVOR_TEXT("id"));
 
     Walk(root, names);
     QueryThroughParser(sourcePath, names);
-    if (root->SaveToFile(savedPath.c_str()) != 1) {
-        std::abort();
-    }
+    Check(root->SaveToFile(savedPath.c_str()) == 1, "SaveToFile answers 1");
     IXmlNode* reloaded = nullptr;
     const uint32_t reloadedOk = CJXMLNode::CreateRootNodeFromFile(savedPath.c_str(), &reloaded);
-    if (kvorfuzz::SavesLosslessly(before, 0)) {
-        // What was read and written back must read the same again.
-        if (reloadedOk != 1 || !(Snapshot(*dynamic_cast<CJXMLNode*>(reloaded)) == before)) {
-            std::fprintf(stderr, "the saved tree reads back differently\n");
-            std::abort();
-        }
-    }
+    // What was read and written back must read the same again.
+    Check(!SavesLosslessly(before, 0) || (reloadedOk == 1 && Snapshot(*dynamic_cast<CJXMLNode*>(reloaded)) == before),
+          "the saved tree reads back the same");
     delete reloaded;
     delete root;
     return 0;
