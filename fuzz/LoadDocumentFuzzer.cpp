@@ -35,52 +35,31 @@ void CollectNames(const NodeSnapshot& node, std::vector<SnapshotText>& names)
     }
 }
 
-// Every node through the interface, each attribute read in all three ways.
-void Walk(IXmlNode* node, const std::vector<SnapshotText>& names)
+// Every node through the parser object's four reads and its text, and the
+// node's own search among its children.
+void Walk(CKvorXMLParser& parser, IXmlNode* node, const std::vector<SnapshotText>& names)
 {
+    const WCHAR* text = nullptr; // set only when found
+    parser.GetNodeContext(node, &text);
+    Touch(text);
     Touch(node->GetName());
-    Touch(node->GetContent());
     for (const SnapshotText& name : names) {
-        Touch(node->GetAttrString(name.c_str(), KVOR_TEXT("")));
-        node->GetAttrInt(name.c_str(), -1);
-        node->GetAttrColor(name.c_str(), 0);
+        int32_t value = 0;
+        uint32_t colour = 0;
+        XmlRect rect = {0, 0, 0, 0};
+        parser.GetNodeAttr(name.c_str(), node, &value);
+        parser.GetNodeAttr(name.c_str(), node, &colour);
+        parser.GetNodeAttr(name.c_str(), node, &rect);
+        text = nullptr;
+        parser.GetNodeAttr(name.c_str(), node, &text);
+        Touch(text);
         IXmlNode* found = nullptr;
         Touch(node->FindFirstChild(name.c_str(), &found) == 1 ? found->GetName() : nullptr);
     }
-    IXmlNode* child = nullptr;
-    for (uint32_t more = node->GetFirstChild(&child); more != 0; more = node->GetNextChild(&child)) {
-        Walk(child, names);
-    }
-}
-
-// The parser object's view of the same file: searches and the four reads.
-void QueryThroughParser(const WString& path, const std::vector<SnapshotText>& names)
-{
-    CKvorXMLParser parser;
-    Check(parser.LoadXmlFile(path.c_str()) == 0, "a file that loaded once loads again");
-    const int32_t number = 1;
-    for (const SnapshotText& name : names) {
-        IXmlNode* found = nullptr;
-        if (parser.FindNode(name.c_str(), &found, nullptr, nullptr, nullptr) != 0) {
-            continue;
-        }
-        parser.FindNode(name.c_str(), &found, names.front().c_str(), KVOR_TEXT("1"), &number);
-        CXmlNodeList children;
-        parser.GetAllChildNodes(found, &children);
-        for (const SnapshotText& attribute : names) {
-            const WCHAR* text = nullptr; // set only when found
-            int32_t value = 0;
-            uint32_t colour = 0;
-            XmlRect rect = {0, 0, 0, 0};
-            parser.GetNodeAttr(attribute.c_str(), found, &text);
-            parser.GetNodeAttr(attribute.c_str(), found, &value);
-            parser.GetNodeAttr(attribute.c_str(), found, &colour);
-            parser.GetNodeAttr(attribute.c_str(), found, &rect);
-            Touch(text);
-        }
-        const WCHAR* content = nullptr;
-        parser.GetNodeContext(found, &content);
-        Touch(content);
+    CXmlNodeList children;
+    parser.GetAllChildNodes(node, &children);
+    for (XmlNodeListItem* item = children.head; item != nullptr; item = item->next) {
+        Walk(parser, item->node, names);
     }
 }
 
@@ -137,8 +116,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     names.resize(std::min(names.size(), kMaxNamesQueried));
     names.push_back(KVOR_TEXT("id"));
 
-    Walk(root, names);
-    QueryThroughParser(sourcePath, names);
+    // The same file through the parser object: its searches, then its reads over the whole tree.
+    CKvorXMLParser parser;
+    Check(parser.LoadXmlFile(sourcePath.c_str()) == 0, "a file that loaded once loads again");
+    const int32_t number = 1;
+    for (const SnapshotText& name : names) {
+        IXmlNode* found = nullptr;
+        parser.FindNode(name.c_str(), &found, nullptr, nullptr, nullptr);
+        parser.FindNode(name.c_str(), &found, names.front().c_str(), KVOR_TEXT("1"), &number);
+    }
+    Walk(parser, root, names);
     Check(root->SaveToFile(savedPath.c_str()) == 1, "SaveToFile answers 1");
     IXmlNode* reloaded = nullptr;
     const uint32_t reloadedOk = CJXMLNode::CreateRootNodeFromFile(savedPath.c_str(), &reloaded);

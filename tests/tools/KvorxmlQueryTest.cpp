@@ -75,6 +75,7 @@ TEST_F(KvorxmlTest, ExitStatusSaysWhatWentWrong)
 {
     const std::string missing = m_dir.File("missing.xml");
     const std::string fifo = m_dir.File("fifo");
+    const char* const kZone = "HKLM\\SOFTWARE\\KVOR\\DebLogger\\Zone\\kvorXMLParser";
     ASSERT_EQ(0, mkfifo(fifo.c_str(), 0600)); // nobody writes to it: reading or writing it would wait
     const struct { const char* name; std::vector<std::string> words; int status; const char* err; } cases[] = {
         {"no command", {}, 2, "usage: kvorxml"},
@@ -94,6 +95,9 @@ TEST_F(KvorxmlTest, ExitStatusSaysWhatWentWrong)
         {"no text", {"text", m_utf16, "window"}, 1, "holds no text"},
         {"reg without key", {"reg", "query"}, 2, "expected query, add or delete"},
         {"reg other root", {"reg", "query", "HKCU\\Software"}, 2, "must begin with HKLM"},
+        {"logger number as text", {"reg", "add", kZone, "/v", "severity", "/d", "2"}, 2, "only as a number: give /t"},
+        {"logger flag as REG_SZ", {"reg", "add", kZone, "/v", "OutputEnable", "/t", "REG_SZ", "/d", "2"}, 2, "/t REG_DWORD"},
+        {"text outside the logger's keys", {"reg", "add", "HKLM\\SOFTWARE\\Other", "/v", "Severity", "/d", "high"}, 0, ""},
         {"help", {"--help"}, 0, "KVOR_DEVICE_ROOT"},
         {"help of a command", {"set", "--help"}, 0, "usage: kvorxml set"},
         {"help of reg", {"reg", "--help"}, 0, "usage: kvorxml reg"},
