@@ -158,7 +158,8 @@ struct TreeEdit {
             if (operation == 4) {
                 value = Decimal(static_cast<int32_t>(word));
             } else if (operation == 5) {
-                value = Decimal(word & 0xFF) + WCHAR(',') + Decimal(word >> 8 & 0xFF) + WCHAR(',') + Decimal(word >> 16 & 0xFF);
+                value = Decimal(word & 0xFF) + WCHAR(',') + Decimal(word >> 8 & 0xFF) + WCHAR(',') +
+                        Decimal(word >> 16 & 0xFF);
             }
             Check(result == 1, "the SetAttr calls answer 1");
             auto found = Exact(model, key);

@@ -37,7 +37,9 @@ private:
 #if defined(_WIN32)
         HMODULE library = LoadLibraryA(KVOR_LIBRARY_PATH);
         // Through the one function type GCC lets any other convert to.
-        const auto symbol = [library](const char* name) { return reinterpret_cast<void (*)()>(GetProcAddress(library, name)); };
+        const auto symbol = [library](const char* name) {
+            return reinterpret_cast<void (*)()>(GetProcAddress(library, name));
+        };
 #else
         void* library = dlopen(KVOR_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
         const auto symbol = [library](const char* name) { return dlsym(library, name); };
