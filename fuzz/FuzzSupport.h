@@ -18,60 +18,6 @@ namespace kvorfuzz {
 
 typedef std::basic_string<WCHAR> WString;
 
-// One folder per process (libFuzzer's -jobs runs several), in memory when
-// the machine has /dev/shm so that the many small files never reach a disk.
-// It goes, with everything in it, when the process ends normally; a
-// crashing run leaves it behind.
-inline const std::string& ScratchFolder()
-{
-    static std::string folder;
-    if (folder.empty()) {
-        std::string pattern = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/kvorfuzz-XXXXXX";
-        if (mkdtemp(&pattern[0]) == nullptr) {
-            std::perror("mkdtemp");
-            std::abort();
-        }
-        folder = pattern;
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(folder, ignored);
-        });
-    }
-    return folder;
-}
-
-// The scratch paths are plain ASCII, so widening byte by byte is exact.
-inline WString Widen(const std::string& ascii)
-{
-    return WString(ascii.begin(), ascii.end());
-}
-
-inline std::string ScratchFile(const char* name)
-{
-    return ScratchFolder() + "/" + name;
-}
-
-inline void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    if (file == nullptr || (size > 0 && std::fwrite(data, 1, size, file) != size) || std::fclose(file) != 0) {
-        std::perror(path.c_str());
-        std::abort();
-    }
-}
-
-// Little-endian pairs of bytes as characters, with a terminator; an odd
-// last byte is dropped.
-inline WString CharactersOf(const uint8_t* data, size_t size)
-{
-    WString text;
-    text.reserve(size / 2);
-    for (size_t index = 0; index + 1 < size; index += 2) {
-        text.push_back(static_cast<WCHAR>(data[index] | (data[index + 1] << 8)));
-    }
-    return text;
-}
-
 // Ends the run, naming the expectation that does not hold, so that the
 // fuzzer keeps the input.
 inline void Check(bool holds, const char* expectation)
@@ -80,6 +26,53 @@ inline void Check(bool holds, const char* expectation)
         std::fprintf(stderr, "expected: %s\n", expectation);
         std::abort();
     }
+}
+
+// One folder per process (libFuzzer's -jobs runs several), in memory when
+// the machine has /dev/shm so that the many small files never reach a disk.
+// It goes, with everything in it, when the process ends normally; a
+// crashing run leaves it behind.
+inline const std::string& ScratchFolder()
+{
+    static std::string folder;
+    if (folder.empty()) {
+        folder = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/kvorfuzz-XXXXXX";
+        Check(mkdtemp(&folder[0]) != nullptr, "a scratch folder");
+        std::atexit([] {
+            std::error_code ignored;
+            std::filesystem::remove_all(folder, ignored);
+        });
+    }
+    return folder;
+}
+
+inline std::string ScratchFile(const char* name)
+{
+    return ScratchFolder() + "/" + name;
+}
+
+// The scratch paths are plain ASCII, so widening byte by byte is exact.
+inline WString Widen(const std::string& ascii)
+{
+    return WString(ascii.begin(), ascii.end());
+}
+
+inline void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size)
+{
+    FILE* file = std::fopen(path.c_str(), "wb");
+    Check(file != nullptr && (size == 0 || std::fwrite(data, 1, size, file) == size) && std::fclose(file) == 0,
+          "the scratch file is written");
+}
+
+// Little-endian pairs of bytes as characters, with a terminator; an odd
+// last byte is dropped.
+inline WString CharactersOf(const uint8_t* data, size_t size)
+{
+    WString text;
+    for (size_t index = 0; index + 1 < size; index += 2) {
+        text.push_back(static_cast<WCHAR>(data[index] | (data[index + 1] << 8)));
+    }
+    return text;
 }
 
 // Takes what a target needs from the front of the input; once the bytes

@@ -6,16 +6,16 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "kvor/dom/JXMLNode.h"
 #include "LosslessTree.h"
+#include "kvor/dom/JXMLNode.h"
 #include "kvor/parser/XMLParser.h"
 #include "kvor/reader/DocumentLoader.h"
 
 namespace {
 
-using kvorfuzz::WString;
+using namespace kvorfuzz;
 
-const int kMaxNamesQueried = 64;
+const size_t kMaxNamesQueried = 64;
 
 // Reads every character of a borrowed text, so that a dangling or
 // unterminated pointer shows up under the address sanitizer.
@@ -35,56 +35,31 @@ void CollectNames(const NodeSnapshot& node, std::vector<SnapshotText>& names)
     }
 }
 
-// Every node through the interface, each attribute read in all three ways.
-void Walk(IXmlNode* node, const std::vector<SnapshotText>& names)
+// Every node through the parser object's four reads and its text, and the
+// node's own search among its children.
+void Walk(CKvorXMLParser& parser, IXmlNode* node, const std::vector<SnapshotText>& names)
 {
+    const WCHAR* text = nullptr; // set only when found
+    parser.GetNodeContext(node, &text);
+    Touch(text);
     Touch(node->GetName());
-    Touch(node->GetContent());
     for (const SnapshotText& name : names) {
-        Touch(node->GetAttrString(name.c_str(), KVOR_TEXT("")));
-        node->GetAttrInt(name.c_str(), -1);
-        node->GetAttrColor(name.c_str(), 0);
+        int32_t value = 0;
+        uint32_t colour = 0;
+        XmlRect rect = {0, 0, 0, 0};
+        parser.GetNodeAttr(name.c_str(), node, &value);
+        parser.GetNodeAttr(name.c_str(), node, &colour);
+        parser.GetNodeAttr(name.c_str(), node, &rect);
+        text = nullptr;
+        parser.GetNodeAttr(name.c_str(), node, &text);
+        Touch(text);
         IXmlNode* found = nullptr;
-        if (node->FindFirstChild(name.c_str(), &found) == 1) {
-            Touch(found->GetName());
-        }
+        Touch(node->FindFirstChild(name.c_str(), &found) == 1 ? found->GetName() : nullptr);
     }
-    IXmlNode* child = nullptr;
-    for (uint32_t more = node->GetFirstChild(&child); more != 0; more = node->GetNextChild(&child)) {
-        Walk(child, names);
-    }
-}
-
-// The parser object's view of the same file: searches and the four reads.
-void QueryThroughParser(const WString& path, const std::vector<SnapshotText>& names)
-{
-    CKvorXMLParser parser;
-    if (parser.LoadXmlFile(path.c_str()) != 0) {
-        std::abort(); // the same file loaded once already
-    }
-    const int32_t number = 1;
-    for (const SnapshotText& name : names) {
-        IXmlNode* found = nullptr;
-        if (parser.FindNode(name.c_str(), &found, nullptr, nullptr, nullptr) != 0) {
-            continue;
-        }
-        parser.FindNode(name.c_str(), &found, names.front().c_str(), KVOR_TEXT("1"), &number);
-        CXmlNodeList children;
-        parser.GetAllChildNodes(found, &children);
-        for (const SnapshotText& attribute : names) {
-            const WCHAR* text = nullptr; // set only when found
-            parser.GetNodeAttr(attribute.c_str(), found, &text);
-            Touch(text);
-            int32_t value = 0;
-            uint32_t colour = 0;
-            XmlRect rect = {0, 0, 0, 0};
-            parser.GetNodeAttr(attribute.c_str(), found, &value);
-            parser.GetNodeAttr(attribute.c_str(), found, &colour);
-            parser.GetNodeAttr(attribute.c_str(), found, &rect);
-        }
-        const WCHAR* content = nullptr;
-        parser.GetNodeContext(found, &content);
-        Touch(content);
+    CXmlNodeList children;
+    parser.GetAllChildNodes(node, &children);
+    for (XmlNodeListItem* item = children.head; item != nullptr; item = item->next) {
+        Walk(parser, item->node, names);
     }
 }
 
@@ -100,9 +75,9 @@ void CheckReport(const std::vector<uint8_t>& document, bool loaded)
     DocumentText text;
     ReadReport report;
     IXmlNode* root = nullptr;
-    if (!text.Decode(bytes, static_cast<uint32_t>(document.size())) || (ParseDocument(text, &root, &report) == 1) != loaded) {
-        std::abort();
-    }
+    Check(text.Decode(bytes, static_cast<uint32_t>(document.size())) &&
+              (ParseDocument(text, &root, &report) == 1) == loaded,
+          "the reader's report agrees with the load");
     delete root;
     WCHAR reason[512];
     ReadReport::Describe(report.failure, text.Text(), text.Length(), reason, 512);
@@ -124,41 +99,39 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     document.insert(document.end(), data + 1, data + size);
     setenv("KVOR_ACP", (data[0] & 2) != 0 ? "1252" : "65001", 1);
-
-    const std::string source = kvorfuzz::ScratchFile("document.xml");
-    kvorfuzz::WriteFileBytes(source, document.data(), document.size());
-    const WString sourcePath = kvorfuzz::Widen(source);
-    const WString savedPath = kvorfuzz::Widen(kvorfuzz::ScratchFile("saved.xml"));
+    WriteFileBytes(ScratchFile("document.xml"), document.data(), document.size());
+    const WString sourcePath = Widen(ScratchFile("document.xml"));
+    const WString savedPath = Widen(ScratchFile("saved.xml"));
 
     IXmlNode* root = nullptr;
     const uint32_t loaded = CJXMLNode::CreateRootNodeFromFile(sourcePath.c_str(), &root);
     CheckReport(document, loaded == 1);
+    Check(loaded == 1 || root == nullptr, "a failed load hands out no tree");
     if (loaded == 0) {
-        if (root != nullptr) {
-            std::abort(); // a failed load hands out no tree
-        }
         return 0;
     }
     const NodeSnapshot before = Snapshot(*dynamic_cast<CJXMLNode*>(root));
     std::vector<SnapshotText> names;
     CollectNames(before, names);
-    names.resize(std::min<size_t>(names.size(), kMaxNamesQueried));
+    names.resize(std::min(names.size(), kMaxNamesQueried));
     names.push_back(KVOR_TEXT("id"));
 
-    Walk(root, names);
-    QueryThroughParser(sourcePath, names);
-    if (root->SaveToFile(savedPath.c_str()) != 1) {
-        std::abort();
+    // The same file through the parser object: its searches, then its reads over the whole tree.
+    CKvorXMLParser parser;
+    Check(parser.LoadXmlFile(sourcePath.c_str()) == 0, "a file that loaded once loads again");
+    const int32_t number = 1;
+    for (const SnapshotText& name : names) {
+        IXmlNode* found = nullptr;
+        parser.FindNode(name.c_str(), &found, nullptr, nullptr, nullptr);
+        parser.FindNode(name.c_str(), &found, names.front().c_str(), KVOR_TEXT("1"), &number);
     }
+    Walk(parser, root, names);
+    Check(root->SaveToFile(savedPath.c_str()) == 1, "SaveToFile answers 1");
     IXmlNode* reloaded = nullptr;
     const uint32_t reloadedOk = CJXMLNode::CreateRootNodeFromFile(savedPath.c_str(), &reloaded);
-    if (kvorfuzz::SavesLosslessly(before, 0)) {
-        // What was read and written back must read the same again.
-        if (reloadedOk != 1 || !(Snapshot(*dynamic_cast<CJXMLNode*>(reloaded)) == before)) {
-            std::fprintf(stderr, "the saved tree reads back differently\n");
-            std::abort();
-        }
-    }
+    // What was read and written back must read the same again.
+    Check(!SavesLosslessly(before, 0) || (reloadedOk == 1 && Snapshot(*dynamic_cast<CJXMLNode*>(reloaded)) == before),
+          "the saved tree reads back the same");
     delete reloaded;
     delete root;
     return 0;

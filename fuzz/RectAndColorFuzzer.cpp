@@ -1,7 +1,6 @@
 // Arbitrary text through the rectangle and colour readers. The bytes are
 // taken as UTF-16 little-endian characters; the first byte also chooses
 // whether a default rectangle is given.
-#include <cstdlib>
 
 #include "FuzzSupport.h"
 #include "kvor/dom/JXMLNode.h"
@@ -18,25 +17,16 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const XmlRect fallback = {-1, -2, -3, -4};
     XmlRect rect = {7, 7, 7, 7};
     const uint32_t read = CKvorXMLParser::_ConvertStr2Rect(text.c_str(), &rect, withDefault ? &fallback : nullptr);
-    if (read == 0 && withDefault && kvor::wcslen(text.c_str()) > 0 &&
-        (rect.left != -1 || rect.top != -2 || rect.right != -3 || rect.bottom != -4)) {
-        std::abort(); // fewer than four numbers: the default replaces all four fields
-    }
-    if (read != 0 && read != 1) {
-        std::abort();
-    }
-
+    kvorfuzz::Check(read != 0 || !withDefault || kvor::wcslen(text.c_str()) == 0 ||
+                        (rect.left == -1 && rect.top == -2 && rect.right == -3 && rect.bottom == -4),
+                    "fewer than four numbers: the default replaces all four fields");
+    kvorfuzz::Check(read == 0 || read == 1, "the rectangle reader answers 0 or 1");
     const uint32_t colour = CJXMLNode::ParseColorText(text.c_str());
-    if ((colour & 0xFF000000u) != 0) {
-        std::abort(); // the top byte of a colour read from text is always 0
-    }
-
+    kvorfuzz::Check((colour & 0xFF000000u) == 0, "the top byte of a colour read from text is 0");
     // The same text as an attribute value, read through a node.
     CJXMLNode node(KVOR_TEXT("e"));
     node.SetAttrString(KVOR_TEXT("v"), text.c_str());
-    if (node.GetAttrColor(KVOR_TEXT("v"), 0xFF000000u) != colour) {
-        std::abort();
-    }
+    kvorfuzz::Check(node.GetAttrColor(KVOR_TEXT("v"), 0xFF000000u) == colour, "a node reads the colour the same");
     CKvorXMLParser parser;
     XmlRect viaParser = {0, 0, 0, 0};
     parser.GetNodeAttr(KVOR_TEXT("v"), &node, &viaParser);

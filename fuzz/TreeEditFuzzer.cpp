@@ -12,9 +12,7 @@
 
 namespace {
 
-using kvorfuzz::ByteReader;
-using kvorfuzz::Check;
-using kvorfuzz::WString;
+using namespace kvorfuzz;
 
 const size_t kMaxNodes = 2048;
 const char kDocument[] = "<doc version=\"2\" Width=\"10\"><item id=\"1\" /><item id=\"2\" name=\"b\" /><note>hi</note></doc>";
@@ -39,19 +37,18 @@ WString Decimal(int64_t value)
     return WString(digits.begin(), digits.end());
 }
 
-class TreeEdit {
-public:
+// The model: every node handed out, the root first; a node with no parent
+// other than the root was removed and is ours to destroy.
+struct TreeEdit {
     explicit TreeEdit(IXmlNode* root) { Adopt(root, nullptr); }
     ~TreeEdit()
     {
         for (ModelNode& model : m_nodes) {
             if (model.parent == nullptr && &model != &m_nodes.front()) {
-                delete model.node; // removed from the tree: ours to destroy
+                delete model.node;
             }
         }
     }
-    TreeEdit(const TreeEdit&) = delete;
-    TreeEdit& operator=(const TreeEdit&) = delete;
 
     void Run(ByteReader& input)
     {
@@ -59,9 +56,8 @@ public:
             Step(Pick(input), input);
         }
         for (ModelNode& model : m_nodes) {
-            if (model.parent == nullptr) {
-                Check(SnapshotOf(model) == Snapshot(NodeAccess::Of(model.node)), "the tree is the model's");
-            }
+            Check(model.parent != nullptr || SnapshotOf(model) == Snapshot(NodeAccess::Of(model.node)),
+                  "the tree is the model's");
         }
     }
 
@@ -75,14 +71,12 @@ public:
     }
     const ModelNode& Root() const { return m_nodes.front(); }
 
-private:
     void Adopt(IXmlNode* node, ModelNode* parent)
     {
-        CJXMLNode& element = NodeAccess::Of(node);
-        ModelNode& model = Append(parent, node, element.GetName());
-        model.own = Snapshot(element);
+        ModelNode& model = Append(parent, node, WString());
+        model.own = Snapshot(NodeAccess::Of(node));
         model.own.children.clear();
-        for (const XmlNodeListItem* link = NodeAccess::Children(element).head; link != nullptr; link = link->next) {
+        for (const XmlNodeListItem* link = NodeAccess::Children(NodeAccess::Of(node)).head; link; link = link->next) {
             Adopt(link->node, &model);
         }
     }
@@ -106,36 +100,23 @@ private:
 
     static bool IsAbove(const ModelNode& top, const ModelNode* model)
     {
-        for (; model != nullptr; model = model->parent) {
-            if (model == &top) {
-                return true;
-            }
+        while (model != nullptr && model != &top) {
+            model = model->parent;
         }
-        return false;
+        return model != nullptr;
     }
 
-    std::vector<AttributeSnapshot>::iterator Exact(ModelNode& model, const WString& key)
+    static std::vector<AttributeSnapshot>::iterator Exact(ModelNode& model, const WString& key)
     {
         return std::find_if(model.own.attributes.begin(), model.own.attributes.end(),
                             [&](const AttributeSnapshot& a) { return a.key == key; });
     }
 
-    void SetAttribute(ModelNode& model, const WString& key, const WString& value, uint32_t result)
-    {
-        Check(result == 1, "the SetAttr calls answer 1");
-        auto found = Exact(model, key);
-        if (found != model.own.attributes.end()) {
-            found->value = value;
-        } else {
-            model.own.attributes.push_back({key, true, value});
-        }
-    }
-
     void Step(ModelNode& model, ByteReader& input)
     {
         IXmlNode* node = model.node;
-        switch (input.Byte() % 11) {
-        case 0: { // the first child of exactly this name, or a new one
+        const int operation = input.Byte() % 11;
+        if (operation == 0) { // the first child of exactly this name, or a new one
             const WString name = input.Text();
             auto found = std::find_if(model.children.begin(), model.children.end(),
                                       [&](ModelNode* child) { return child->own.name == name; });
@@ -147,9 +128,7 @@ private:
                     Append(&model, out, name);
                 }
             }
-            return;
-        }
-        case 1: { // a node removed earlier, or a new one, added as the last child
+        } else if (operation == 1) { // a node removed earlier, or a new one, added as the last child
             ModelNode& other = Pick(input);
             const WString name = input.Text();
             if (other.parent == nullptr && &other != &Root() && !IsAbove(other, &model)) {
@@ -161,9 +140,7 @@ private:
                 Check(node->AddChild(child) == 1, "AddChild answers 1");
                 Append(&model, child, name);
             }
-            return;
-        }
-        case 2: { // only a child comes off, and it is not destroyed
+        } else if (operation == 2) { // only a child comes off, and it is not destroyed
             ModelNode& other = Pick(input);
             const bool isChild = other.parent == &model;
             Check(node->RemoveChild(other.node) == (isChild ? 1u : 0u), "RemoveChild answers whether it was a child");
@@ -171,29 +148,27 @@ private:
                 model.children.erase(std::find(model.children.begin(), model.children.end(), &other));
                 other.parent = nullptr;
             }
-            return;
-        }
-        case 3: {
+        } else if (operation <= 5) { // SetAttrString, SetAttrInt, SetAttrColor: the text each stores
             const WString key = input.Text();
-            const WString value = input.Text();
-            SetAttribute(model, key, value, node->SetAttrString(key.c_str(), value.c_str()));
-            return;
-        }
-        case 4: {
-            const WString key = input.Text();
-            const int32_t value = static_cast<int32_t>(input.Word());
-            SetAttribute(model, key, Decimal(value), node->SetAttrInt(key.c_str(), value));
-            return;
-        }
-        case 5: {
-            const WString key = input.Text();
-            const uint32_t colour = input.Word();
-            const WString text = Decimal(colour & 0xFF) + WCHAR(',') + Decimal(colour >> 8 & 0xFF) + WCHAR(',') +
-                                 Decimal(colour >> 16 & 0xFF);
-            SetAttribute(model, key, text, node->SetAttrColor(key.c_str(), colour));
-            return;
-        }
-        case 6: {
+            WString value = operation == 3 ? input.Text() : WString();
+            const uint32_t word = operation == 3 ? 0 : input.Word();
+            const uint32_t result = operation == 3   ? node->SetAttrString(key.c_str(), value.c_str())
+                                    : operation == 4 ? node->SetAttrInt(key.c_str(), static_cast<int32_t>(word))
+                                                     : node->SetAttrColor(key.c_str(), word);
+            if (operation == 4) {
+                value = Decimal(static_cast<int32_t>(word));
+            } else if (operation == 5) {
+                value = Decimal(word & 0xFF) + WCHAR(',') + Decimal(word >> 8 & 0xFF) + WCHAR(',') +
+                        Decimal(word >> 16 & 0xFF);
+            }
+            Check(result == 1, "the SetAttr calls answer 1");
+            auto found = Exact(model, key);
+            if (found != model.own.attributes.end()) {
+                found->value = value;
+            } else {
+                model.own.attributes.push_back({key, true, value});
+            }
+        } else if (operation == 6) {
             const WString key = input.Text();
             auto found = Exact(model, key);
             const bool present = found != model.own.attributes.end();
@@ -201,24 +176,16 @@ private:
             if (present) {
                 model.own.attributes.erase(found);
             }
-            return;
-        }
-        case 7:
+        } else if (operation == 7) {
             QueryAttribute(model, input.Text());
-            return;
-        case 8:
-        case 9: {
+        } else if (operation <= 9) {
             const WString name = input.Text();
             QueryChildren(model, name, (input.Byte() & 1) != 0);
-            return;
-        }
-        default:
+        } else {
             Check(node->GetName() == model.own.name && (node->GetContent() != nullptr) == model.own.hasContent,
                   "name and content");
-            return;
         }
     }
-
     // The first attribute whose name matches ignoring case. A present one
     // never gives the default, so asking with two defaults tells presence;
     // how its text reads as a number or colour is the node's tests' business.
@@ -263,11 +230,11 @@ private:
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string source = kvorfuzz::ScratchFile("document.xml");
-    kvorfuzz::WriteFileBytes(source, reinterpret_cast<const uint8_t*>(kDocument), sizeof(kDocument) - 1);
+    const std::string source = ScratchFile("document.xml");
+    WriteFileBytes(source, reinterpret_cast<const uint8_t*>(kDocument), sizeof(kDocument) - 1);
     CKvorXMLParser parser;
     IXmlNode* root = nullptr;
-    Check(parser.LoadXmlFile(kvorfuzz::Widen(source).c_str()) == KVOR_OK &&
+    Check(parser.LoadXmlFile(Widen(source).c_str()) == KVOR_OK &&
               parser.FindNode(KVOR_TEXT("doc"), &root, nullptr, nullptr, nullptr) == KVOR_OK,
           "the starting document loads");
     ByteReader input(data, size);
@@ -275,14 +242,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     edit.Run(input);
 
     // Saved and read back by a fresh parser, as a client would.
-    const WString saved = kvorfuzz::Widen(kvorfuzz::ScratchFile("edited.xml"));
+    const WString saved = Widen(ScratchFile("edited.xml"));
     Check(root->SaveToFile(saved.c_str()) == 1, "SaveToFile answers 1");
     const NodeSnapshot expected = TreeEdit::SnapshotOf(edit.Root());
     CKvorXMLParser reader;
     IXmlNode* reloaded = nullptr;
     const bool loaded = reader.LoadXmlFile(saved.c_str()) == KVOR_OK &&
                         reader.FindNode(KVOR_TEXT("doc"), &reloaded, nullptr, nullptr, nullptr) == KVOR_OK;
-    Check(!kvorfuzz::SavesLosslessly(expected, 0) || (loaded && Snapshot(NodeAccess::Of(reloaded)) == expected),
+    Check(!SavesLosslessly(expected, 0) || (loaded && Snapshot(NodeAccess::Of(reloaded)) == expected),
           "the saved tree reads back the same");
     return 0;
 }

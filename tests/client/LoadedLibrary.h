@@ -6,11 +6,11 @@
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
-#endif
+#endif // KVOR_TEST_LOADED_LIBRARY_H
 #include <windows.h>
 #else
 #include <dlfcn.h>
-#endif
+#endif // KVOR_TEST_LOADED_LIBRARY_H
 
 #include <stdexcept>
 #include <string>
@@ -22,14 +22,12 @@ namespace kvortest {
 
 // The one load a test process shares, kept until the process ends (loading
 // it twice would not start the logger again anyway).
-class LoadedLibrary {
-public:
+struct LoadedLibrary {
     static LoadedLibrary& Shared()
     {
         static LoadedLibrary library;
         return library;
     }
-
     PFN_kvorCreateXmlParserInstance create = nullptr;
     PFN_kvorReleaseXmlParserInstance release = nullptr;
 
@@ -37,33 +35,24 @@ private:
     LoadedLibrary()
     {
 #if defined(_WIN32)
-        m_handle = LoadLibraryA(KVOR_LIBRARY_PATH);
+        HMODULE library = LoadLibraryA(KVOR_LIBRARY_PATH);
+        // Through the one function type GCC lets any other convert to.
+        const auto symbol = [library](const char* name) {
+            return reinterpret_cast<void (*)()>(GetProcAddress(library, name));
+        };
 #else
-        m_handle = dlopen(KVOR_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
-#endif
-        if (m_handle == nullptr) {
+        void* library = dlopen(KVOR_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
+        const auto symbol = [library](const char* name) { return dlsym(library, name); };
+#endif // KVOR_TEST_LOADED_LIBRARY_H
+        if (library == nullptr) {
             throw std::runtime_error("cannot load " KVOR_LIBRARY_PATH);
         }
-        create = Export<PFN_kvorCreateXmlParserInstance>("kvorCreateXmlParserInstance");
-        release = Export<PFN_kvorReleaseXmlParserInstance>("kvorReleaseXmlParserInstance");
-    }
-
-    template <typename Function>
-    Function Export(const char* name) const
-    {
-#if defined(_WIN32)
-        // Through the one function type GCC lets any other convert to.
-        void (*found)() = reinterpret_cast<void (*)()>(GetProcAddress(static_cast<HMODULE>(m_handle), name));
-#else
-        void* found = dlsym(m_handle, name);
-#endif
-        if (found == nullptr) {
-            throw std::runtime_error(std::string("the library lacks ") + name);
+        create = reinterpret_cast<PFN_kvorCreateXmlParserInstance>(symbol("kvorCreateXmlParserInstance"));
+        release = reinterpret_cast<PFN_kvorReleaseXmlParserInstance>(symbol("kvorReleaseXmlParserInstance"));
+        if (create == nullptr || release == nullptr) {
+            throw std::runtime_error("the library lacks one of its exports");
         }
-        return reinterpret_cast<Function>(found);
     }
-
-    void* m_handle = nullptr;
 };
 
 // A parser created through the export and released with the scope.
@@ -86,24 +75,21 @@ private:
 };
 
 // A parser with xml loaded from a file of its own temporary folder.
-class LoadedDocument : public ScopedParser {
-public:
+struct LoadedDocument : ScopedParser {
     explicit LoadedDocument(const std::string& xml)
     {
         WriteText(Path("doc.xml"), xml);
-        m_status = get()->LoadXmlFile(W(Path("doc.xml")).c_str());
+        if (get()->LoadXmlFile(W(Path("doc.xml")).c_str()) != KVOR_OK) {
+            throw std::runtime_error("does not load: " + xml);
+        }
     }
-    uint32_t Status() const { return m_status; }
     IXmlNode* Find(const std::string& name) const
     {
         IXmlNode* node = nullptr;
         return get()->FindNode(W(name).c_str(), &node, nullptr, nullptr, nullptr) == KVOR_OK ? node : nullptr;
     }
-    std::string Path(const std::string& name) const { return m_dir.File(name); }
-
-private:
-    TempDir m_dir;
-    uint32_t m_status = 0;
+    std::string Path(const std::string& name) const { return dir.File(name); }
+    TempDir dir;
 };
 
 } // namespace kvortest

@@ -24,24 +24,22 @@ R Call(void* object, int slot, Args... args)
 }
 
 const WCHAR* const kNone = nullptr;
-const int32_t* const kNoNumber = nullptr;
 
+// Loaded again through slot 1, so that LoadXmlFile's place is checked too.
 class SlotOrder : public ::testing::Test {
 protected:
     void SetUp() override
     {
-        WriteText(m_dir.File("doc.xml"), "<root><w id='1' rect='1,2,3,4' v='1,2,3'>text</w><x/><w id='2'/></root>");
-        ASSERT_EQ(KVOR_OK, Call<uint32_t>(m_parser.get(), 1, W(m_dir.File("doc.xml")).c_str()));
+        ASSERT_EQ(KVOR_OK, Call<uint32_t>(m_parser.get(), 1, W(m_parser.Path("doc.xml")).c_str()));
     }
     IXmlNode* Find(const char* name)
     {
         IXmlNode* found = nullptr;
-        Call<uint32_t>(m_parser.get(), 2, W(name).c_str(), &found, kNone, kNone, kNoNumber);
+        Call<uint32_t>(m_parser.get(), 2, W(name).c_str(), &found, kNone, kNone, static_cast<const int32_t*>(nullptr));
         return found;
     }
 
-    TempDir m_dir;
-    ScopedParser m_parser;
+    LoadedDocument m_parser{"<root><w id='1' rect='1,2,3,4' v='1,2,3'>text</w><x/><w id='2'/></root>"};
 };
 
 TEST_F(SlotOrder, ParserSlotsOneToEight)
@@ -100,7 +98,7 @@ TEST_F(SlotOrder, NodeSlotsOneToSeventeen)
     ASSERT_NE(nullptr, added);
     EXPECT_EQ(1u, Call<uint32_t>(x, 2, added));
     EXPECT_EQ(1u, Call<uint32_t>(root, 1, added)) << "AddChild takes the unlinked node over";
-    const std::string saved = m_dir.File("saved.xml");
+    const std::string saved = m_parser.Path("saved.xml");
     EXPECT_EQ(1u, Call<uint32_t>(x, 16, W(saved).c_str()));
     EXPECT_FALSE(ReadBytes(saved).empty());
 }

@@ -8,9 +8,6 @@
 
 namespace {
 
-using kvorxmltest::KvorxmlTest;
-using kvorxmltest::Outcome;
-
 const char* const kDocument = "<r>\n <a id=\"1\"/>\n <b><c/></b>\n</r>\n";
 
 // <r><e a0="vvv..." ... a39="vvv..."/></r>: 40 attributes of 200 characters,
@@ -103,13 +100,9 @@ TEST_F(KvorxmlTest, LongStartTagsAreShownWhole)
 {
     const Outcome tree = Kvorxml({"tree", File("long.xml", LongStartTag()), "--json"});
     EXPECT_EQ(0, tree.status) << tree.err;
-    size_t listed = 0;
-    const std::string attribute = "{\"name\":\"a";
-    for (size_t at = tree.out.find(attribute); at != std::string::npos; at = tree.out.find(attribute, at + 1)) {
-        ++listed;
-    }
-    EXPECT_EQ(40u, listed);
-    EXPECT_NE(std::string::npos, tree.out.find("{\"name\":\"a39\",\"value\":\"" + std::string(200, 'v') + "\"}]"));
+    const std::string value = "\",\"value\":\"" + std::string(200, 'v') + "\"}";
+    EXPECT_NE(std::string::npos, tree.out.find("\"attributes\":[{\"name\":\"a0" + value + ",{\"name\":\"a1\""));
+    EXPECT_NE(std::string::npos, tree.out.find("{\"name\":\"a38" + value + ",{\"name\":\"a39" + value + "]"));
 }
 
 TEST_F(KvorxmlTest, SavedCopyIsTheLibrarysUtf16Form)

@@ -13,8 +13,6 @@
 
 #include "TestText.h"
 
-namespace kvorxmltest {
-
 struct Outcome {
     int status;
     std::string out;
@@ -60,7 +58,5 @@ protected:
     const std::string m_utf16 = KVOR_EXAMPLES_DIR "/device-ui.xml";
     const std::string m_ansi = KVOR_EXAMPLES_DIR "/device-ui-ansi.xml";
 };
-
-} // namespace kvorxmltest
 
 #endif // KVORXML_TEST_RUN_H
