@@ -49,9 +49,6 @@ DWORD GetTickCount()
 
 void GetLocalTime(SYSTEMTIME* time)
 {
-    if (time == nullptr) {
-        return;
-    }
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     tm local;
@@ -91,10 +88,6 @@ DWORD GetModuleFileNameW(HMODULE /*module*/, LPWSTR buffer, DWORD size)
             wide[i] = u'\\';
         }
     }
-    if (buffer == nullptr || size == 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
     const DWORD copied = CopyCut(wide, static_cast<size_t>(length), buffer, size);
     if (copied < static_cast<DWORD>(length)) {
         // As Win32: the cut name fills the buffer and the result is its size.
@@ -106,13 +99,9 @@ DWORD GetModuleFileNameW(HMODULE /*module*/, LPWSTR buffer, DWORD size)
 }
 
 // The C library's text for the errno the Win32 code stands for.
-DWORD FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DWORD /*languageId*/, LPWSTR buffer,
+DWORD FormatMessageW(DWORD /*flags*/, LPCVOID /*source*/, DWORD messageId, DWORD /*languageId*/, LPWSTR buffer,
                      DWORD size, void* /*arguments*/)
 {
-    if ((flags & FORMAT_MESSAGE_FROM_SYSTEM) == 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
     const int error = kvor::posix::ErrnoFromWin32Error(messageId);
     if (error == 0 && messageId != ERROR_SUCCESS) {
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
@@ -122,10 +111,6 @@ DWORD FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DWORD /*l
     const char* text = ErrorText(strerror_r(error, storage, sizeof(storage)), storage);
     if (text == nullptr) {
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
-        return 0;
-    }
-    if (buffer == nullptr || size == 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
     WCHAR wide[256];

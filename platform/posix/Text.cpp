@@ -175,10 +175,7 @@ int Convert(UINT codePage, const unsigned char* source, size_t length, WCHAR* ta
         SetLastError(ERROR_INSUFFICIENT_BUFFER);
         return 0;
     }
-    if (sink.Count() > static_cast<size_t>(INT32_MAX)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
+    // No more characters than bytes, so the count fits.
     return static_cast<int>(sink.Count());
 }
 
@@ -199,13 +196,11 @@ int MultiByteToWideChar(UINT codePage, DWORD /*flags*/, LPCSTR source, int sourc
     if (codePage == CP_ACP) {
         codePage = AnsiCodePage();
     }
-    const bool badCodePage = codePage != CP_UTF8 && codePage != Windows1252;
-    if (badCodePage || source == nullptr || sourceBytes == 0 || sourceBytes < -1 || targetChars < 0 ||
-        (target == nullptr && targetChars > 0)) {
+    if (sourceBytes <= 0) {
         SetLastError(ERROR_INVALID_PARAMETER);
         return 0;
     }
-    const size_t length = sourceBytes == -1 ? std::strlen(source) + 1 : static_cast<size_t>(sourceBytes);
+    const size_t length = static_cast<size_t>(sourceBytes);
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(source);
     if (targetChars == 0) {
         return Convert<false>(codePage, bytes, length, nullptr, 0);
