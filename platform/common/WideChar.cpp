@@ -85,9 +85,6 @@ int _wcsicmp(const WCHAR* left, const WCHAR* right)
 WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters, WCHAR** context)
 {
     WCHAR* at = text != nullptr ? text : *context;
-    if (at == nullptr) {
-        return nullptr;
-    }
     while (*at != 0 && IsDelimiter(*at, delimiters)) {
         ++at;
     }
@@ -108,9 +105,6 @@ WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters, WCHAR** context)
 
 long _wtol(const WCHAR* text)
 {
-    if (text == nullptr) {
-        return 0;
-    }
     while (*text != 0 && iswctype(*text, SpaceClass)) {
         ++text;
     }

@@ -80,9 +80,6 @@ DWORD GetModuleFileNameW(HMODULE /*module*/, LPWSTR buffer, DWORD size)
     }
     WCHAR wide[PATH_MAX];
     const int length = MultiByteToWideChar(CP_UTF8, 0, path, static_cast<int>(bytes), wide, PATH_MAX);
-    if (length <= 0) {
-        return 0;
-    }
     for (int i = 0; i < length; ++i) {
         if (wide[i] == u'/') {
             wide[i] = u'\\';
@@ -115,8 +112,5 @@ DWORD FormatMessageW(DWORD /*flags*/, LPCVOID /*source*/, DWORD messageId, DWORD
     }
     WCHAR wide[256];
     const int length = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(std::strlen(text)), wide, 256);
-    if (length <= 0) {
-        return 0;
-    }
     return CopyCut(wide, static_cast<size_t>(length), buffer, size);
 }

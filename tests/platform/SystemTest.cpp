@@ -36,7 +36,7 @@ TEST(ModuleFileName, IsTheExecutableWithBackslashesCutToTheBuffer)
 TEST(FormatMessage, GivesTheSystemTextOrNoneForUnknownCodes)
 {
     WCHAR buffer[256];
-    EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_FILE_NOT_FOUND, 0, buffer, 256, nullptr), 25u);
+    EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, ERROR_PATH_NOT_FOUND, 0, buffer, 256, nullptr), 25u);
     EXPECT_EQ(U8(buffer), "No such file or directory");
     EXPECT_EQ(FormatMessageW(FORMAT_MESSAGE_FROM_SYSTEM, nullptr, 99999, 0, buffer, 256, nullptr), 0u);
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_RESOURCE_TYPE_NOT_FOUND));

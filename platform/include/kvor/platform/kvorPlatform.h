@@ -49,6 +49,7 @@ int _wcsicmp(const WCHAR* left, const WCHAR* right);
 // leading ones are skipped. *context keeps the place between calls.
 WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters, WCHAR** context);
 // Optional white space, optional sign, decimal digits; clamped to 32 bits.
+// text is not null.
 long _wtol(const WCHAR* text);
 // value in decimal, the one radix the library writes, into buffer (room
 // for 12 characters); radix is not read.

@@ -168,8 +168,8 @@ BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 DWORD GetFileAttributesW(LPCWSTR path);
 
 // Text: CP_ACP (KVOR_ACP: UTF-8 or 1252) and CP_UTF8, from a count of
-// bytes (no -1); with targetChars 0 it measures. ERROR_INVALID_PARAMETER
-// for an empty source.
+// bytes (no -1; none gives 0). With targetChars 0 it measures; a target
+// has room for what the measuring call gave.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR target,
                         int targetChars);
 
