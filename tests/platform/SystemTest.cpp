@@ -102,12 +102,14 @@ Outcome ExecutableVersion()
     WCHAR self[1024];
     GetModuleFileNameW(nullptr, self, 1024);
     SetLastError(kUntouched);
-    const DWORD size = GetFileVersionInfoSizeW(self, nullptr);
+    DWORD handle = 0;
+    const DWORD size = GetFileVersionInfoSizeW(self, &handle);
     const DWORD error = GetLastError();
     std::vector<BYTE> block(size);
     VS_FIXEDFILEINFO* fixed = nullptr;
-    const bool read = size != 0 && GetFileVersionInfoW(self, 0, size, block.data()) &&
-                      VerQueryValueW(block.data(), KVOR_TEXT("\\"), reinterpret_cast<LPVOID*>(&fixed), nullptr);
+    UINT length = 0;
+    const bool read = size != 0 && GetFileVersionInfoW(self, handle, size, block.data()) &&
+                      VerQueryValueW(block.data(), KVOR_TEXT("\\"), reinterpret_cast<LPVOID*>(&fixed), &length);
     char version[32] = "";
     if (read) {
         std::snprintf(version, sizeof(version), "%u.%u.%u.%u", fixed->dwFileVersionMS >> 16,

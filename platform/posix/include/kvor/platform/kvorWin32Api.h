@@ -214,7 +214,9 @@ LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPD
                       LPBYTE data, LPDWORD dataSize);
 LSTATUS RegCloseKey(HKEY key);
 
-// Executable version: the root block (the fixed file information) only.
+// Executable version: the root block (the fixed file information) only,
+// into a block of the size GetFileVersionInfoSizeW gave; every pointer is
+// given.
 DWORD GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle);
 BOOL GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID data);
 BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, UINT* length);
