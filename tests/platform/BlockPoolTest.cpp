@@ -72,23 +72,6 @@ TEST(BlockPool, BlocksAreAlignedOwnAndOfFullSize)
     EXPECT_EQ(kvortest::LiveBlocks(), liveWithList);
 }
 
-// A freed tree's chunks go back to the system as they empty, but for one
-// per class; a block in use keeps its chunk.
-TEST(BlockPool, EmptyChunksGoBackButOnePerClass)
-{
-    BlockPool pool;
-    std::vector<Block> blocks = Take(pool, 1536, 100);
-    const std::vector<Block> strings = Take(pool, 100, 1000);
-    EXPECT_EQ(pool.BlocksInUse(), 1100u);
-    blocks.insert(blocks.end(), strings.begin(), strings.end() - 1);
-    EXPECT_EQ(GiveAll(blocks), "");
-    EXPECT_EQ(pool.ChunkCount(), 3u) << "an empty one per class and the chunk in use";
-    EXPECT_EQ(pool.BlocksInUse(), 1u);
-    EXPECT_EQ(GiveAll({strings.back()}), "");
-    pool.ReleaseEmptyChunks();
-    EXPECT_EQ(pool.ChunkCount(), 0u);
-}
-
 // A chunk that fills up: a refused successor fails only the one block and
 // leaves the blocks already out good; once a successor exists, a block
 // freed in the full chunk is still taken before the successor's.

@@ -124,7 +124,9 @@ TEST(WidePrintf, WritesTheConversionsOfTheLogLines)
     EXPECT_EQ(Format(KVOR_TEXT("%02d:%02d:%02d.%03d|%03d"), 9, 5, 59, 7, -5), "09:05:59.007|-05");
     EXPECT_EQ(Format(KVOR_TEXT("%02X|%08X|%x"), 0xAu, 0xBEEFu, 0xABCu), "0A|0000BEEF|abc");
     EXPECT_EQ(Format(KVOR_TEXT("%5d|%-5d|%-05d|%.3d|%05.3d"), 42, 42, 42, 7, 7), "   42|42   |42   |007|  007");
-    EXPECT_EQ(Format(KVOR_TEXT("[%s|%s]"), KVOR_TEXT("node"), static_cast<const WCHAR*>(nullptr)), "[node|(null)]");
+    EXPECT_EQ(Format(KVOR_TEXT("[%s|%s|%-3s|%c]"), KVOR_TEXT("node"), static_cast<const WCHAR*>(nullptr), KVOR_TEXT("a"),
+                     'z'),
+              "[node|(null)|a  |z]");
     EXPECT_EQ(Format(KVOR_TEXT("100%%|%q|%d"), 5), "100%|%q|5");
     EXPECT_EQ(Format(KVOR_TEXT("end %-0")), "end %-0");
 }
