@@ -98,6 +98,8 @@ TEST(BlockPool, FullChunkOutlivesARefusedSuccessorAndIsReusedFirst)
     inFull = Take(pool, 2000, 1, inFull.fill)[0];
     EXPECT_EQ(inFull.memory, freed) << "the successor's block came before the one freed in the full chunk";
     EXPECT_EQ(GiveAll(blocks), "");
+    pool.ReleaseEmptyChunks();
+    EXPECT_EQ(pool.ChunkCount(), 0u);
 }
 
 // Blocks of every class taken and given by four threads at once; what each
