@@ -150,7 +150,7 @@ void SetLastError(DWORD code);
 
 // Files and folders. CreateFileW opens OPEN_ALWAYS or CREATE_ALWAYS; share
 // modes have no effect. Handles are those these calls made, never null or
-// INVALID_HANDLE_VALUE; ReadFile and WriteFile take a count to fill.
+// INVALID_HANDLE_VALUE; ReadFile and WriteFile are given where to count.
 // GetFileSize has no high part. SetFilePointer moves by a 32-bit distance
 // from FILE_END (no high part). GetFileAttributesW tells a folder
 // (FILE_ATTRIBUTE_DIRECTORY) from a file (FILE_ATTRIBUTE_NORMAL). CloseHandle
