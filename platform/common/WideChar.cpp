@@ -6,9 +6,6 @@
 
 namespace {
 
-// The largest count the bounded string functions accept.
-constexpr size_t MaxCharacters = 2147483647;
-
 WCHAR FoldAscii(WCHAR c)
 {
     return (c >= u'A' && c <= u'Z') ? static_cast<WCHAR>(c + (u'a' - u'A')) : c;
@@ -46,26 +43,12 @@ HRESULT CopyCut(LPWSTR target, size_t size, size_t start, LPCWSTR source)
 
 HRESULT StringCchCopyW(LPWSTR target, size_t size, LPCWSTR source)
 {
-    if (target == nullptr || size == 0 || size > MaxCharacters) {
-        return STRSAFE_E_INVALID_PARAMETER;
-    }
     return CopyCut(target, size, 0, source);
 }
 
 HRESULT StringCchCatW(LPWSTR target, size_t size, LPCWSTR source)
 {
-    if (target == nullptr || size == 0 || size > MaxCharacters) {
-        return STRSAFE_E_INVALID_PARAMETER;
-    }
-    size_t length = 0;
-    while (length < size && target[length] != 0) {
-        ++length;
-    }
-    if (length == size) {
-        // The target is not terminated within its size: nothing to append to.
-        return STRSAFE_E_INVALID_PARAMETER;
-    }
-    return CopyCut(target, size, length, source);
+    return CopyCut(target, size, kvor::wcslen(target), source);
 }
 
 namespace kvor {
@@ -102,9 +85,6 @@ int _wcsicmp(const WCHAR* left, const WCHAR* right)
 WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters, WCHAR** context)
 {
     WCHAR* at = text != nullptr ? text : *context;
-    if (at == nullptr) {
-        return nullptr;
-    }
     while (*at != 0 && IsDelimiter(*at, delimiters)) {
         ++at;
     }
@@ -125,9 +105,6 @@ WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters, WCHAR** context)
 
 long _wtol(const WCHAR* text)
 {
-    if (text == nullptr) {
-        return 0;
-    }
     while (*text != 0 && iswctype(*text, SpaceClass)) {
         ++text;
     }
@@ -149,27 +126,17 @@ long _wtol(const WCHAR* text)
     return static_cast<long>(negative ? -value : value);
 }
 
-WCHAR* _itow(int value, WCHAR* buffer, int radix)
+WCHAR* _itow(int value, WCHAR* buffer, int /*radix*/)
 {
-    if (buffer == nullptr) {
-        return buffer;
-    }
-    if (radix < 2 || radix > 36) {
-        buffer[0] = 0;
-        return buffer;
-    }
-    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    const bool negative = radix == 10 && value < 0;
-    // Other radixes show the 32-bit pattern, as Windows does.
-    uint32_t magnitude = negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    WCHAR reversed[33];
+    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    WCHAR reversed[10];
     size_t count = 0;
     do {
-        reversed[count++] = static_cast<WCHAR>(digits[magnitude % static_cast<uint32_t>(radix)]);
-        magnitude /= static_cast<uint32_t>(radix);
+        reversed[count++] = static_cast<WCHAR>(u'0' + magnitude % 10);
+        magnitude /= 10;
     } while (magnitude != 0);
     WCHAR* out = buffer;
-    if (negative) {
+    if (value < 0) {
         *out++ = u'-';
     }
     while (count > 0) {

@@ -35,7 +35,7 @@ void Emit(const char* target, const char* bytes, size_t length)
 void NKDbgPrintfW(LPCWSTR format, ...)
 {
     const char* target = std::getenv("KVOR_DEBUG_OUTPUT");
-    if (format == nullptr || target == nullptr || target[0] == 0) {
+    if (target == nullptr || target[0] == 0) {
         return; // no debugger attached
     }
     const int savedErrno = errno;

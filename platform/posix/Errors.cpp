@@ -62,9 +62,6 @@ namespace posix {
 
 DWORD Win32ErrorFromErrno(int error)
 {
-    if (error == 0) {
-        return ERROR_SUCCESS;
-    }
     for (const ErrorPair& pair : g_pairs) {
         if (pair.error == error) {
             return pair.code;

@@ -18,9 +18,8 @@ using kvor::posix::KernelObject;
 
 class FileObject : public KernelObject {
 public:
-    static const Kind kKind = Kind::File;
 
-    explicit FileObject(int descriptor) : KernelObject(kKind), m_descriptor(descriptor) {}
+    explicit FileObject(int descriptor) : m_descriptor(descriptor) {}
     ~FileObject() override { close(m_descriptor); }
     FileObject(const FileObject&) = delete;
     FileObject& operator=(const FileObject&) = delete;
@@ -40,22 +39,15 @@ void FailWithErrno(int error)
     SetLastError(kvor::posix::Win32ErrorFromErrno(error));
 }
 
+// The library hands these calls only the files it opened.
 FileObject* AsFile(HANDLE handle)
 {
-    FileObject* file = KernelObject::FromHandle<FileObject>(handle);
-    if (file == nullptr) {
-        FailWith(ERROR_INVALID_HANDLE);
-    }
-    return file;
+    return static_cast<FileObject*>(static_cast<KernelObject*>(handle));
 }
 
-// The device path as a Linux path; "" when it is null or cannot be built.
+// The device path as a Linux path; false when it cannot be built.
 bool ToNative(LPCWSTR path, std::string& native)
 {
-    if (path == nullptr) {
-        FailWith(ERROR_INVALID_PARAMETER);
-        return false;
-    }
     try {
         native = kvor::posix::NativePath(path);
     } catch (const std::bad_alloc&) {
@@ -161,10 +153,6 @@ bool RejectAllButFiles(int descriptor)
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD /*share*/, LPSECURITY_ATTRIBUTES /*security*/,
                    DWORD disposition, DWORD /*flags*/, HANDLE /*templateFile*/)
 {
-    if (disposition != OPEN_ALWAYS && disposition != CREATE_ALWAYS) {
-        FailWith(ERROR_INVALID_PARAMETER);
-        return INVALID_HANDLE_VALUE;
-    }
     std::string native;
     if (!ToNative(path, native)) {
         return INVALID_HANDLE_VALUE;
@@ -189,17 +177,8 @@ HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD /*share*/, LPSECURITY_ATTRI
 
 BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED /*overlapped*/)
 {
-    if (read != nullptr) {
-        *read = 0;
-    }
+    *read = 0;
     FileObject* file = AsFile(handle);
-    if (file == nullptr) {
-        return FALSE;
-    }
-    if (buffer == nullptr && toRead > 0) {
-        FailWith(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     // Like Win32, one call reads what is there up to toRead; short only at
     // the end of the file.
     DWORD total = 0;
@@ -217,25 +196,13 @@ BOOL ReadFile(HANDLE handle, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLA
         }
         total += static_cast<DWORD>(got);
     }
-    if (read != nullptr) {
-        *read = total;
-    }
+    *read = total;
     return TRUE;
 }
 
 BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LPOVERLAPPED /*overlapped*/)
 {
-    if (written != nullptr) {
-        *written = 0;
-    }
     FileObject* file = AsFile(handle);
-    if (file == nullptr) {
-        return FALSE;
-    }
-    if (buffer == nullptr && toWrite > 0) {
-        FailWith(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
     DWORD total = 0;
     while (total < toWrite) {
         const ssize_t put =
@@ -245,52 +212,32 @@ BOOL WriteFile(HANDLE handle, LPCVOID buffer, DWORD toWrite, LPDWORD written, LP
         }
         if (put <= 0) {
             FailWithErrno(put < 0 ? errno : ENOSPC);
-            if (written != nullptr) {
-                *written = total;
-            }
+            *written = total;
             return FALSE;
         }
         total += static_cast<DWORD>(put);
     }
-    if (written != nullptr) {
-        *written = total;
-    }
+    *written = total;
     return TRUE;
 }
 
-DWORD GetFileSize(HANDLE handle, LPDWORD sizeHigh)
+DWORD GetFileSize(HANDLE handle, LPDWORD /*sizeHigh*/)
 {
-    FileObject* file = AsFile(handle);
     struct stat info;
-    if (file == nullptr) {
-        return INVALID_FILE_SIZE;
-    }
-    if (sys::FileStatus(file->Descriptor(), &info) != 0) {
+    if (sys::FileStatus(AsFile(handle)->Descriptor(), &info) != 0) {
         FailWithErrno(errno);
         return INVALID_FILE_SIZE;
     }
     const uint64_t size = static_cast<uint64_t>(info.st_size);
-    if (sizeHigh != nullptr) {
-        *sizeHigh = static_cast<DWORD>(size >> 32);
-    }
     // Win32 clears the last error here, since INVALID_FILE_SIZE is also a size.
     SetLastError(ERROR_SUCCESS);
     return static_cast<DWORD>(size & 0xFFFFFFFFu);
 }
 
-// Moves by a 32-bit distance; the library only goes to the end.
-DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD method)
+// Moves by a 32-bit distance from the end, where the library appends.
+DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* /*distanceHigh*/, DWORD /*method*/)
 {
-    FileObject* file = AsFile(handle);
-    if (file == nullptr) {
-        return INVALID_SET_FILE_POINTER;
-    }
-    const int whence = method == FILE_BEGIN ? SEEK_SET : method == FILE_CURRENT ? SEEK_CUR : SEEK_END;
-    if (distanceHigh != nullptr || method > FILE_END) {
-        FailWith(ERROR_INVALID_PARAMETER);
-        return INVALID_SET_FILE_POINTER;
-    }
-    const off_t position = sys::Seek(file->Descriptor(), static_cast<off_t>(distance), whence);
+    const off_t position = sys::Seek(AsFile(handle)->Descriptor(), static_cast<off_t>(distance), SEEK_END);
     if (position < 0 || static_cast<uint64_t>(position) >= INVALID_SET_FILE_POINTER) {
         FailWithErrno(position < 0 ? errno : EFBIG);
         return INVALID_SET_FILE_POINTER;
@@ -301,11 +248,7 @@ DWORD SetFilePointer(HANDLE handle, LONG distance, LONG* distanceHigh, DWORD met
 
 BOOL FlushFileBuffers(HANDLE handle)
 {
-    FileObject* file = AsFile(handle);
-    if (file == nullptr) {
-        return FALSE;
-    }
-    if (sys::Sync(file->Descriptor()) != 0) {
+    if (sys::Sync(AsFile(handle)->Descriptor()) != 0) {
         FailWithErrno(errno);
         return FALSE;
     }
@@ -314,10 +257,6 @@ BOOL FlushFileBuffers(HANDLE handle)
 
 BOOL CloseHandle(HANDLE object)
 {
-    if (object == nullptr || object == INVALID_HANDLE_VALUE) {
-        FailWith(ERROR_INVALID_HANDLE);
-        return FALSE;
-    }
     delete static_cast<KernelObject*>(object);
     return TRUE;
 }
@@ -367,8 +306,5 @@ DWORD GetFileAttributesW(LPCWSTR path)
         FailOpen(errno, native);
         return INVALID_FILE_ATTRIBUTES;
     }
-    if (S_ISDIR(info.st_mode)) {
-        return FILE_ATTRIBUTE_DIRECTORY;
-    }
-    return access(native.c_str(), W_OK) == 0 ? FILE_ATTRIBUTE_NORMAL : FILE_ATTRIBUTE_READONLY;
+    return S_ISDIR(info.st_mode) ? FILE_ATTRIBUTE_DIRECTORY : FILE_ATTRIBUTE_NORMAL;
 }

@@ -28,26 +28,7 @@ int ErrnoFromWin32Error(DWORD code);
 // What a HANDLE points to; CloseHandle deletes it through this base.
 class KernelObject : public kvor::HeapObject {
 public:
-    enum class Kind { File, Event };
-
-    explicit KernelObject(Kind kind) : m_kind(kind) {}
     virtual ~KernelObject() {}
-
-    // The object behind handle when it is of this kind, else null. A tag
-    // test rather than dynamic_cast: every attribute table takes and
-    // releases its event on each call.
-    template <typename T>
-    static T* FromHandle(HANDLE handle)
-    {
-        if (handle == nullptr || handle == INVALID_HANDLE_VALUE) {
-            return nullptr;
-        }
-        KernelObject* object = static_cast<KernelObject*>(handle);
-        return object->m_kind == T::kKind ? static_cast<T*>(object) : nullptr;
-    }
-
-private:
-    const Kind m_kind;
 };
 
 } // namespace posix

@@ -261,17 +261,10 @@ LSTATUS SplitKeyPath(LPCWSTR subKey, std::vector<std::string>* files)
     return ERROR_SUCCESS;
 }
 
-bool FolderOf(HKEY key, std::string* folder)
+// The folder of a key the library holds: HKEY_LOCAL_MACHINE or one these calls handed out.
+std::string FolderOf(HKEY key)
 {
-    if (key == HKEY_LOCAL_MACHINE) {
-        *folder = MachineFolder();
-        return true;
-    }
-    if (key == nullptr) {
-        return false;
-    }
-    *folder = key->path;
-    return true;
+    return key == HKEY_LOCAL_MACHINE ? MachineFolder() : key->path;
 }
 
 LSTATUS HandOut(const std::string& folder, bool holdsCreationLock, PHKEY result)
@@ -443,9 +436,7 @@ LSTATUS ReplaceFile(const std::string& folder, const std::string& target, const 
 // The folder of key and the file names of the subkey path below it.
 LSTATUS ResolveKeyPath(HKEY key, LPCWSTR subKey, std::string* folder, std::vector<std::string>* names)
 {
-    if (!FolderOf(key, folder)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
+    *folder = FolderOf(key);
     const LSTATUS split = SplitKeyPath(subKey, names);
     return split == ERROR_SUCCESS ? split : Fail(split);
 }
@@ -470,9 +461,6 @@ LSTATUS FindKey(HKEY key, LPCWSTR subKey, std::string* folder)
 LSTATUS OpenKey(HKEY key, LPCWSTR subKey, PHKEY result)
 {
     std::string folder;
-    if (result == nullptr) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
     const LSTATUS found = FindKey(key, subKey, &folder);
     return found == ERROR_SUCCESS ? HandOut(folder, false, result) : found;
 }
@@ -481,8 +469,7 @@ LSTATUS CreateKey(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition)
 {
     std::string folder;
     std::vector<std::string> names;
-    const LSTATUS resolved = result != nullptr ? ResolveKeyPath(key, subKey, &folder, &names)
-                                               : Fail(ERROR_INVALID_PARAMETER);
+    const LSTATUS resolved = ResolveKeyPath(key, subKey, &folder, &names);
     if (resolved != ERROR_SUCCESS) {
         return resolved;
     }
@@ -532,9 +519,6 @@ LSTATUS CreateKey(HKEY key, LPCWSTR subKey, PHKEY result, LPDWORD disposition)
 // Type, size and bytes of a value as the query calls give them out.
 LSTATUS HandOutValue(const Value& value, LPDWORD type, LPBYTE data, LPDWORD dataSize)
 {
-    if (data != nullptr && dataSize == nullptr) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
     const DWORD needed = static_cast<DWORD>(value.data.size());
     if (type != nullptr) {
         *type = value.type;
@@ -568,12 +552,9 @@ bool ReadValue(const std::string& file, Value* value)
 
 LSTATUS QueryValue(HKEY key, LPCWSTR valueName, LPDWORD type, LPBYTE data, LPDWORD dataSize)
 {
-    std::string folder;
+    const std::string folder = FolderOf(key);
     std::string file;
     Value value;
-    if (!FolderOf(key, &folder)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
     if (!FindEntry(folder, ValueFileName(valueName), false, &file)) {
         return Fail(ERROR_FILE_NOT_FOUND);
     }
@@ -585,11 +566,11 @@ LSTATUS QueryValue(HKEY key, LPCWSTR valueName, LPDWORD type, LPBYTE data, LPDWO
 
 LSTATUS SetValue(HKEY key, LPCWSTR valueName, DWORD type, const BYTE* data, DWORD dataSize)
 {
-    std::string folder;
-    if (!FolderOf(key, &folder) || (data == nullptr && dataSize > 0) || (type != REG_DWORD && type != REG_SZ) ||
-        (type == REG_DWORD && dataSize != sizeof(DWORD))) {
+    // Only the two types the store writes, a DWORD of its own size.
+    if ((type != REG_DWORD && type != REG_SZ) || (type == REG_DWORD && dataSize != sizeof(DWORD))) {
         return Fail(ERROR_INVALID_PARAMETER);
     }
+    const std::string folder = FolderOf(key);
     const std::string name = ValueFileName(valueName);
     std::string target;
     if (!FindEntry(folder, name, false, &target)) {
@@ -600,11 +581,8 @@ LSTATUS SetValue(HKEY key, LPCWSTR valueName, DWORD type, const BYTE* data, DWOR
 
 LSTATUS DeleteValue(HKEY key, LPCWSTR valueName)
 {
-    std::string folder;
+    const std::string folder = FolderOf(key);
     std::string file;
-    if (!FolderOf(key, &folder)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
     if (!FindEntry(folder, ValueFileName(valueName), false, &file)) {
         return Fail(ERROR_FILE_NOT_FOUND);
     }
@@ -639,9 +617,6 @@ LSTATUS Listing(const std::string& folder, bool folders, std::vector<std::string
 // *chars holds the buffer's size and receives the name's length.
 LSTATUS NameAt(const std::string& folder, bool folders, DWORD index, LPWSTR name, LPDWORD chars, std::string* file)
 {
-    if (name == nullptr || chars == nullptr) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
     std::vector<std::string> files;
     const LSTATUS listed = Listing(folder, folders, &files);
     if (listed != ERROR_SUCCESS) {
@@ -666,44 +641,17 @@ LSTATUS NameAt(const std::string& folder, bool folders, DWORD index, LPWSTR name
     return ERROR_SUCCESS;
 }
 
-LSTATUS EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPWSTR className, LPDWORD classChars,
-                PFILETIME lastWrite)
+LSTATUS EnumKey(HKEY key, DWORD index, LPWSTR name, LPDWORD chars)
 {
-    std::string folder;
     std::string subkey;
-    if (!FolderOf(key, &folder)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
-    const LSTATUS named = NameAt(folder, true, index, name, chars, &subkey);
-    if (named != ERROR_SUCCESS) {
-        return named;
-    }
-    // Keys have no class here.
-    if (className != nullptr && classChars != nullptr && *classChars > 0) {
-        className[0] = 0;
-    }
-    if (classChars != nullptr) {
-        *classChars = 0;
-    }
-    struct stat status;
-    if (lastWrite != nullptr && sys::PathStatus(subkey.c_str(), &status) == 0) {
-        // 100-nanosecond intervals since 1601.
-        const uint64_t ticks = (static_cast<uint64_t>(status.st_mtim.tv_sec) + 11644473600ull) * 10000000ull +
-                               static_cast<uint64_t>(status.st_mtim.tv_nsec) / 100;
-        lastWrite->dwLowDateTime = static_cast<DWORD>(ticks);
-        lastWrite->dwHighDateTime = static_cast<DWORD>(ticks >> 32);
-    }
-    return ERROR_SUCCESS;
+    return NameAt(FolderOf(key), true, index, name, chars, &subkey);
 }
 
 LSTATUS EnumValue(HKEY key, DWORD index, LPWSTR name, LPDWORD chars, LPDWORD type, LPBYTE data, LPDWORD dataSize)
 {
-    std::string folder;
+    const std::string folder = FolderOf(key);
     std::string file;
     Value value;
-    if (!FolderOf(key, &folder)) {
-        return Fail(ERROR_INVALID_PARAMETER);
-    }
     const LSTATUS named = NameAt(folder, false, index, name, chars, &file);
     if (named != ERROR_SUCCESS) {
         return named;
@@ -807,9 +755,9 @@ LSTATUS RegDeleteTreeW(HKEY key, LPCWSTR subKey)
 }
 
 LSTATUS RegEnumKeyExW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD /*reserved*/,
-                      LPWSTR className, LPDWORD classChars, PFILETIME lastWrite)
+                      LPWSTR /*className*/, LPDWORD /*classChars*/, PFILETIME /*lastWrite*/)
 {
-    return Reported([&] { return EnumKey(key, index, name, nameChars, className, classChars, lastWrite); });
+    return Reported([&] { return EnumKey(key, index, name, nameChars); });
 }
 
 LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPDWORD /*reserved*/, LPDWORD type,
@@ -822,9 +770,6 @@ LSTATUS RegCloseKey(HKEY key)
 {
     if (key == HKEY_LOCAL_MACHINE) {
         return ERROR_SUCCESS;
-    }
-    if (key == nullptr) {
-        return Fail(ERROR_INVALID_HANDLE);
     }
     if (key->holdsCreationLock) {
         g_creationLock.Release();

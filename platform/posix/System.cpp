@@ -49,9 +49,6 @@ DWORD GetTickCount()
 
 void GetLocalTime(SYSTEMTIME* time)
 {
-    if (time == nullptr) {
-        return;
-    }
     timespec now;
     clock_gettime(CLOCK_REALTIME, &now);
     tm local;
@@ -83,17 +80,10 @@ DWORD GetModuleFileNameW(HMODULE /*module*/, LPWSTR buffer, DWORD size)
     }
     WCHAR wide[PATH_MAX];
     const int length = MultiByteToWideChar(CP_UTF8, 0, path, static_cast<int>(bytes), wide, PATH_MAX);
-    if (length <= 0) {
-        return 0;
-    }
     for (int i = 0; i < length; ++i) {
         if (wide[i] == u'/') {
             wide[i] = u'\\';
         }
-    }
-    if (buffer == nullptr || size == 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
     }
     const DWORD copied = CopyCut(wide, static_cast<size_t>(length), buffer, size);
     if (copied < static_cast<DWORD>(length)) {
@@ -106,13 +96,9 @@ DWORD GetModuleFileNameW(HMODULE /*module*/, LPWSTR buffer, DWORD size)
 }
 
 // The C library's text for the errno the Win32 code stands for.
-DWORD FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DWORD /*languageId*/, LPWSTR buffer,
+DWORD FormatMessageW(DWORD /*flags*/, LPCVOID /*source*/, DWORD messageId, DWORD /*languageId*/, LPWSTR buffer,
                      DWORD size, void* /*arguments*/)
 {
-    if ((flags & FORMAT_MESSAGE_FROM_SYSTEM) == 0) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
     const int error = kvor::posix::ErrnoFromWin32Error(messageId);
     if (error == 0 && messageId != ERROR_SUCCESS) {
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
@@ -124,14 +110,7 @@ DWORD FormatMessageW(DWORD flags, LPCVOID /*source*/, DWORD messageId, DWORD /*l
         SetLastError(ERROR_RESOURCE_TYPE_NOT_FOUND);
         return 0;
     }
-    if (buffer == nullptr || size == 0) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
     WCHAR wide[256];
     const int length = MultiByteToWideChar(CP_UTF8, 0, text, static_cast<int>(std::strlen(text)), wide, 256);
-    if (length <= 0) {
-        return 0;
-    }
     return CopyCut(wide, static_cast<size_t>(length), buffer, size);
 }

@@ -42,55 +42,46 @@ const WCHAR g_1252High[32] = {
     0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178,
 };
 
-// Receives decoded characters; counts only when there is no target.
+// Receives decoded characters; counts only when there is no target. The
+// target has room for them all: the callers measure first.
 template <bool Store>
 class Sink {
 public:
-    Sink(WCHAR* target, size_t capacity) : m_target(target), m_capacity(capacity) {}
-    bool Put(WCHAR c)
+    explicit Sink(WCHAR* target) : m_target(target) {}
+
+    void Put(WCHAR c)
     {
         if (Store) {
-            if (m_count == m_capacity) {
-                return false;
-            }
             m_target[m_count] = c;
         }
         ++m_count;
-        return true;
     }
+
     // A run of ASCII bytes, which stand for themselves.
-    bool PutAscii(const unsigned char* bytes, size_t length)
+    void PutAscii(const unsigned char* bytes, size_t length)
     {
         if (Store) {
-            if (m_capacity - m_count < length) {
-                return false;
-            }
             for (size_t i = 0; i < length; ++i) {
                 m_target[m_count + i] = bytes[i];
             }
         }
         m_count += length;
-        return true;
     }
+
     size_t Count() const { return m_count; }
 
 private:
     WCHAR* m_target;
-    size_t m_capacity;
     size_t m_count = 0;
 };
 
 template <bool Store>
-bool Decode1252(const unsigned char* source, size_t length, Sink<Store>& sink)
+void Decode1252(const unsigned char* source, size_t length, Sink<Store>& sink)
 {
     for (size_t i = 0; i < length; ++i) {
         const unsigned char b = source[i];
-        const WCHAR c = (b >= 0x80 && b < 0xA0) ? g_1252High[b - 0x80] : static_cast<WCHAR>(b);
-        if (!sink.Put(c)) {
-            return false;
-        }
+        sink.Put((b >= 0x80 && b < 0xA0) ? g_1252High[b - 0x80] : static_cast<WCHAR>(b));
     }
-    return true;
 }
 
 // The sequence a lead byte starts: how many continuation bytes follow and
@@ -114,21 +105,21 @@ LeadByte Lead(unsigned char b)
     return {0, 0, 0};
 }
 
-
 template <bool Store>
-bool PutCodePoint(uint32_t code, Sink<Store>& sink)
+void PutCodePoint(uint32_t code, Sink<Store>& sink)
 {
     if (code < 0x10000) {
-        return sink.Put(static_cast<WCHAR>(code));
+        sink.Put(static_cast<WCHAR>(code));
+        return;
     }
     code -= 0x10000;
-    return sink.Put(static_cast<WCHAR>(0xD800 + (code >> 10))) &&
-           sink.Put(static_cast<WCHAR>(0xDC00 + (code & 0x3FF)));
+    sink.Put(static_cast<WCHAR>(0xD800 + (code >> 10)));
+    sink.Put(static_cast<WCHAR>(0xDC00 + (code & 0x3FF)));
 }
 
 // UTF-8; each maximal invalid subpart becomes one U+FFFD.
 template <bool Store>
-bool DecodeUtf8(const unsigned char* source, size_t length, Sink<Store>& sink)
+void DecodeUtf8(const unsigned char* source, size_t length, Sink<Store>& sink)
 {
     size_t i = 0;
     while (i < length) {
@@ -138,9 +129,7 @@ bool DecodeUtf8(const unsigned char* source, size_t length, Sink<Store>& sink)
             while (end < length && source[end] < 0x80) {
                 ++end;
             }
-            if (!sink.PutAscii(source + i, end - i)) {
-                return false;
-            }
+            sink.PutAscii(source + i, end - i);
             i = end;
             continue;
         }
@@ -158,26 +147,19 @@ bool DecodeUtf8(const unsigned char* source, size_t length, Sink<Store>& sink)
             code = (code << 6) | (source[i + taken] & 0x3F);
         }
         i += taken;
-        if (!PutCodePoint(complete ? code : Replacement, sink)) {
-            return false;
-        }
+        PutCodePoint(complete ? code : Replacement, sink);
     }
-    return true;
 }
 
+// No more characters than bytes, so the count fits.
 template <bool Store>
-int Convert(UINT codePage, const unsigned char* source, size_t length, WCHAR* target, size_t capacity)
+int Convert(UINT codePage, const unsigned char* source, size_t length, WCHAR* target)
 {
-    Sink<Store> sink(target, capacity);
-    const bool done = codePage == Windows1252 ? Decode1252(source, length, sink)
-                                              : DecodeUtf8(source, length, sink);
-    if (!done) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return 0;
-    }
-    if (sink.Count() > static_cast<size_t>(INT32_MAX)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
+    Sink<Store> sink(target);
+    if (codePage == Windows1252) {
+        Decode1252(source, length, sink);
+    } else {
+        DecodeUtf8(source, length, sink);
     }
     return static_cast<int>(sink.Count());
 }
@@ -199,16 +181,8 @@ int MultiByteToWideChar(UINT codePage, DWORD /*flags*/, LPCSTR source, int sourc
     if (codePage == CP_ACP) {
         codePage = AnsiCodePage();
     }
-    const bool badCodePage = codePage != CP_UTF8 && codePage != Windows1252;
-    if (badCodePage || source == nullptr || sourceBytes == 0 || sourceBytes < -1 || targetChars < 0 ||
-        (target == nullptr && targetChars > 0)) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return 0;
-    }
-    const size_t length = sourceBytes == -1 ? std::strlen(source) + 1 : static_cast<size_t>(sourceBytes);
+    const size_t length = sourceBytes > 0 ? static_cast<size_t>(sourceBytes) : 0;
     const unsigned char* bytes = reinterpret_cast<const unsigned char*>(source);
-    if (targetChars == 0) {
-        return Convert<false>(codePage, bytes, length, nullptr, 0);
-    }
-    return Convert<true>(codePage, bytes, length, target, static_cast<size_t>(targetChars));
+    return targetChars == 0 ? Convert<false>(codePage, bytes, length, nullptr)
+                            : Convert<true>(codePage, bytes, length, target);
 }

@@ -19,12 +19,10 @@ namespace sys = kvor::posix::sys;
 namespace {
 
 const DWORD kFixedInfoSignature = 0xFEEF04BD;
-const DWORD kBlockMarker = 0x4B564552; // "KVER"
 
-// What GetFileVersionInfoW fills: a marker, then the fixed file information.
+// What GetFileVersionInfoW fills: the fixed file information, the root
+// block and the only one there is.
 struct VersionBlock {
-    DWORD marker;
-    DWORD reserved;
     VS_FIXEDFILEINFO fixed;
 };
 
@@ -136,9 +134,6 @@ std::string FilePath(LPCWSTR path)
 // 0 and the record, or the Win32 error that explains its absence.
 DWORD ReadVersionRecordFrom(LPCWSTR path, KvorVersionRecord* record)
 {
-    if (path == nullptr || path[0] == 0) {
-        return ERROR_INVALID_PARAMETER;
-    }
     File file(FilePath(path));
     if (!file.IsOpen()) {
         return kvor::posix::Win32ErrorFromErrno(errno);
@@ -178,9 +173,7 @@ DWORD ReadVersionRecord(LPCWSTR path, KvorVersionRecord* record)
 
 DWORD GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle)
 {
-    if (handle != nullptr) {
-        *handle = 0;
-    }
+    *handle = 0;
     KvorVersionRecord record;
     const DWORD error = ReadVersionRecord(path, &record);
     if (error != 0) {
@@ -190,16 +183,8 @@ DWORD GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle)
     return sizeof(VersionBlock);
 }
 
-BOOL GetFileVersionInfoW(LPCWSTR path, DWORD /*handle*/, DWORD size, LPVOID data)
+BOOL GetFileVersionInfoW(LPCWSTR path, DWORD /*handle*/, DWORD /*size*/, LPVOID data)
 {
-    if (data == nullptr) {
-        SetLastError(ERROR_INVALID_PARAMETER);
-        return FALSE;
-    }
-    if (size < sizeof(VersionBlock)) {
-        SetLastError(ERROR_INSUFFICIENT_BUFFER);
-        return FALSE;
-    }
     KvorVersionRecord record;
     const DWORD error = ReadVersionRecord(path, &record);
     if (error != 0) {
@@ -208,7 +193,6 @@ BOOL GetFileVersionInfoW(LPCWSTR path, DWORD /*handle*/, DWORD size, LPVOID data
     }
     VersionBlock block;
     std::memset(&block, 0, sizeof(block));
-    block.marker = kBlockMarker;
     block.fixed.dwSignature = kFixedInfoSignature;
     block.fixed.dwStrucVersion = 0x00010000;
     block.fixed.dwFileVersionMS = (DWORD(record.major) << 16) | record.minor;
@@ -220,20 +204,9 @@ BOOL GetFileVersionInfoW(LPCWSTR path, DWORD /*handle*/, DWORD size, LPVOID data
     return TRUE;
 }
 
-BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, UINT* length)
+BOOL VerQueryValueW(LPCVOID block, LPCWSTR /*subBlock*/, LPVOID* buffer, UINT* length)
 {
-    if (block == nullptr || subBlock == nullptr || buffer == nullptr ||
-        static_cast<const VersionBlock*>(block)->marker != kBlockMarker) {
-        return FALSE;
-    }
-    // Only the root block - the fixed file information - exists here.
-    if (subBlock[0] != u'\\' || subBlock[1] != 0) {
-        return FALSE;
-    }
-    VersionBlock* versionBlock = static_cast<VersionBlock*>(const_cast<void*>(block));
-    *buffer = &versionBlock->fixed;
-    if (length != nullptr) {
-        *length = sizeof(VS_FIXEDFILEINFO);
-    }
+    *buffer = &static_cast<VersionBlock*>(const_cast<void*>(block))->fixed;
+    *length = sizeof(VS_FIXEDFILEINFO);
     return TRUE;
 }

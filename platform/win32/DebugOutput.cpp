@@ -9,9 +9,6 @@ constexpr size_t LineCharacters = 4096;
 
 void NKDbgPrintfW(LPCWSTR format, ...)
 {
-    if (format == nullptr) {
-        return;
-    }
     // A caller may log right after a failing call and then read its error.
     const DWORD savedError = GetLastError();
     WCHAR line[LineCharacters];

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cstdint>
 #include <cstring>
 #include <random>
 #include <string>
@@ -25,20 +24,16 @@ struct Block {
     unsigned char fill;
 };
 
-Block Take(BlockPool& pool, size_t bytes, unsigned char fill)
-{
-    unsigned char* memory = static_cast<unsigned char*>(pool.Allocate(bytes));
-    if (memory != nullptr) {
-        std::memset(memory, fill, bytes);
-    }
-    return Block{memory, bytes, fill};
-}
-
-std::vector<Block> TakeMany(BlockPool& pool, int count, size_t bytes)
+// count blocks of bytes each, block i filled with first + i.
+std::vector<Block> Take(BlockPool& pool, size_t bytes, int count = 1, int first = 0)
 {
     std::vector<Block> blocks;
     for (int i = 0; i < count; ++i) {
-        blocks.push_back(Take(pool, bytes, static_cast<unsigned char>(i)));
+        const Block block{static_cast<unsigned char*>(pool.Allocate(bytes)), bytes,
+                          static_cast<unsigned char>(first + i)};
+        EXPECT_NE(block.memory, nullptr) << bytes << " bytes";
+        std::memset(block.memory, block.fill, bytes);
+        blocks.push_back(block);
     }
     return blocks;
 }
@@ -48,7 +43,7 @@ std::string GiveAll(const std::vector<Block>& blocks)
 {
     std::string damaged;
     for (const Block& block : blocks) {
-        if (!std::all_of(block.memory, block.memory + block.bytes, [&](unsigned char b) { return b == block.fill; })) {
+        if (static_cast<size_t>(std::count(block.memory, block.memory + block.bytes, block.fill)) != block.bytes) {
             damaged += std::to_string(block.bytes) + " bytes filled with " + std::to_string(block.fill) + "; ";
         }
         BlockPool::Release(block.memory);
@@ -58,17 +53,14 @@ std::string GiveAll(const std::vector<Block>& blocks)
 
 TEST(BlockPool, BlocksAreAlignedOwnAndOfFullSize)
 {
-    const std::vector<size_t> sizes = {0, 1, 2, 15, 16, 17, 31, 100, 520, 696, 1536, 2047, 2048};
     BlockPool pool;
     std::vector<Block> blocks;
-    blocks.reserve(3 * sizes.size());
+    blocks.reserve(39);
     const long liveWithList = kvortest::LiveBlocks();
     for (int round = 0; round < 3; ++round) {
-        for (size_t bytes : sizes) {
-            blocks.push_back(Take(pool, bytes, static_cast<unsigned char>(blocks.size() + 1)));
-            ASSERT_NE(blocks.back().memory, nullptr) << bytes << " bytes";
-            EXPECT_EQ(reinterpret_cast<uintptr_t>(blocks.back().memory) % alignof(std::max_align_t), 0u)
-                << bytes << " bytes";
+        for (size_t bytes : {0, 1, 2, 15, 16, 17, 31, 100, 520, 696, 1536, 2047, 2048}) {
+            blocks.push_back(Take(pool, bytes, 1, static_cast<int>(blocks.size()) + 1)[0]);
+            EXPECT_EQ(reinterpret_cast<uintptr_t>(blocks.back().memory) % alignof(std::max_align_t), 0u) << bytes;
         }
     }
     EXPECT_EQ(GiveAll(blocks), "");
@@ -80,38 +72,15 @@ TEST(BlockPool, BlocksAreAlignedOwnAndOfFullSize)
     EXPECT_EQ(kvortest::LiveBlocks(), liveWithList);
 }
 
-// A freed tree's chunks go back to the system as they empty, but for one
-// per class; a block in use keeps its chunk.
-TEST(BlockPool, EmptyChunksGoBackButOnePerClass)
-{
-    BlockPool pool;
-    std::vector<Block> blocks = TakeMany(pool, 100, 1536);
-    const std::vector<Block> strings = TakeMany(pool, 1000, 100);
-    EXPECT_EQ(pool.BlocksInUse(), 1100u);
-    blocks.insert(blocks.end(), strings.begin(), strings.end() - 1);
-    EXPECT_EQ(GiveAll(blocks), "");
-    EXPECT_EQ(pool.ChunkCount(), 3u) << "an empty one per class and the chunk in use";
-    EXPECT_EQ(pool.BlocksInUse(), 1u);
-    EXPECT_EQ(GiveAll({strings.back()}), "");
-    pool.ReleaseEmptyChunks();
-    EXPECT_EQ(pool.ChunkCount(), 0u);
-}
-
 // A chunk that fills up: a refused successor fails only the one block and
 // leaves the blocks already out good; once a successor exists, a block
 // freed in the full chunk is still taken before the successor's.
 TEST(BlockPool, FullChunkOutlivesARefusedSuccessorAndIsReusedFirst)
 {
     BlockPool pool;
-    {
-        kvortest::ScopedAllocationFailure refuse(1);
-        EXPECT_EQ(pool.Allocate(40), nullptr);
-        EXPECT_TRUE(kvortest::AllocationWasRefused());
-    }
-    EXPECT_EQ(pool.ChunkCount(), 0u);
     std::vector<Block> blocks;
     while (pool.ChunkCount() < 2) {
-        blocks.push_back(Take(pool, 2000, static_cast<unsigned char>(blocks.size())));
+        blocks.push_back(Take(pool, 2000, 1, static_cast<int>(blocks.size()))[0]);
     }
     EXPECT_EQ(GiveAll({blocks.back()}), "");
     blocks.pop_back();
@@ -120,13 +89,13 @@ TEST(BlockPool, FullChunkOutlivesARefusedSuccessorAndIsReusedFirst)
     {
         kvortest::ScopedAllocationFailure refuse(1);
         EXPECT_EQ(pool.Allocate(2000), nullptr);
+        EXPECT_TRUE(kvortest::AllocationWasRefused());
     }
-    blocks.push_back(Take(pool, 2000, 0xAB)); // the successor's first block
-    ASSERT_NE(blocks.back().memory, nullptr);
+    blocks.push_back(Take(pool, 2000, 1, 0xAB)[0]); // the successor's first block
     Block& inFull = blocks[blocks.size() / 2];
     unsigned char* const freed = inFull.memory;
     BlockPool::Release(freed);
-    inFull = Take(pool, 2000, inFull.fill);
+    inFull = Take(pool, 2000, 1, inFull.fill)[0];
     EXPECT_EQ(inFull.memory, freed) << "the successor's block came before the one freed in the full chunk";
     EXPECT_EQ(GiveAll(blocks), "");
     pool.ReleaseEmptyChunks();
@@ -146,8 +115,7 @@ TEST(BlockPool, ThreadsShareOnePool)
             std::mt19937 random(static_cast<unsigned>(t + 1));
             for (int i = 0; i < 20000; ++i) {
                 if (held[t].size() < 64 && random() % 3 != 0) {
-                    const size_t bytes = random() % (BlockPool::kLargestBlock + 1);
-                    held[t].push_back(Take(pool, bytes, static_cast<unsigned char>(t * 50 + i % 50)));
+                    held[t].push_back(Take(pool, random() % (BlockPool::kLargestBlock + 1), 1, t * 50 + i % 50)[0]);
                 } else if (!held[t].empty()) {
                     const size_t pick = random() % held[t].size();
                     damaged[t] += GiveAll({held[t][pick]});
@@ -157,31 +125,19 @@ TEST(BlockPool, ThreadsShareOnePool)
             }
         });
     }
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
     for (int t = 0; t < 4; ++t) {
+        workers[t].join();
         EXPECT_EQ(damaged[t] + GiveAll(held[t]), "") << "thread " << t;
     }
     pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
 }
 
-TEST(Memory, OversizedRequestsAreRefusedAndNullIsReleased)
-{
-    EXPECT_EQ(kvor::Allocate(SIZE_MAX), nullptr);
-    EXPECT_EQ(kvor::Allocate(SIZE_MAX - 4), nullptr);
-    kvor::Release(nullptr);
-    void* large = kvor::Allocate(BlockPool::kLargestBlock + 1);
-    ASSERT_NE(large, nullptr);
-    std::memset(large, 0x5A, BlockPool::kLargestBlock + 1);
-    kvor::Release(large);
-}
-
 // Tests run the heap as shipped: small blocks from the pool, unless a test
-// is refusing allocations.
+// is refusing allocations; a size that cannot be had is refused.
 TEST(Memory, SmallBlocksComeFromThePoolExceptWhileAllocationsAreRefused)
 {
+    EXPECT_EQ(kvor::Allocate(SIZE_MAX - 4), nullptr);
     const size_t before = kvor::testing::CountHeap().blocks;
     void* pooled = kvor::Allocate(100);
     EXPECT_EQ(kvor::testing::CountHeap().blocks, before + 1);
@@ -197,31 +153,18 @@ TEST(Memory, SmallBlocksComeFromThePoolExceptWhileAllocationsAreRefused)
 }
 
 // Under AddressSanitizer a pooled block is watched as a block of the
-// system heap would be.
+// system heap would be; each misuse runs in a child process of its own.
 TEST(MemoryDeathTest, SanitizerReportsMisuseOfPooledBlocks)
 {
     if (!KVOR_ADDRESS_SANITIZER) {
         GTEST_SKIP() << "built without AddressSanitizer";
     }
-    // Each misuse runs in a child process of its own, on the same block.
     volatile char* block = static_cast<char*>(kvor::Allocate(40));
     char* const owned = const_cast<char*>(block);
     EXPECT_DEATH(block[40] = 1, "use-after-poison") << "write one past the end";
     EXPECT_DEATH(block[48] = 1, "use-after-poison") << "write into the next slot";
-    EXPECT_DEATH(
-        {
-            kvor::Release(owned);
-            (void)block[0];
-        },
-        "use-after-poison")
-        << "read after release";
-    EXPECT_DEATH(
-        {
-            kvor::Release(owned);
-            kvor::Release(owned);
-        },
-        "released a block that is not in use")
-        << "release twice";
+    EXPECT_DEATH({ kvor::Release(owned); (void)block[0]; }, "use-after-poison") << "read after release";
+    EXPECT_DEATH({ kvor::Release(owned); kvor::Release(owned); }, "released a block that is not in use");
     kvor::Release(owned);
 }
 

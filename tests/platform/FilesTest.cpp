@@ -74,7 +74,7 @@ TEST(Files, EachOperationReportsItsWin32OutcomeAlsoWhenTheSystemFails)
     const DWORD untouched = kUntouched, full = ERROR_DISK_FULL, denied = ERROR_ACCESS_DENIED, failure = 31;
     const struct { const char* what; Fault fault; Operation operation; const char* path; long long result;
                    DWORD error; const char* detail; } cases[] = {
-        {"read fails", Failing(S::Read, EIO), ReadAll, "f", FALSE, failure, ""},
+        {"read fails", Failing(S::Read, ETIMEDOUT), ReadAll, "f", FALSE, failure, ""}, // an errno without a code
         {"interrupted read is retried", Failing(S::Read, EINTR), ReadAll, "f", TRUE, untouched, "0123456789"},
         {"short read is continued", Shortened(S::Read, 3), ReadAll, "f", TRUE, untouched, "0123456789"},
         {"write: disk full", Failing(S::Write, ENOSPC), WriteTen, "f", FALSE, full, "0 0123456789"},
@@ -121,12 +121,15 @@ TEST(Files, EachOperationReportsItsWin32OutcomeAlsoWhenTheSystemFails)
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         TempDir dir;
-        kvortest::WriteText(dir.File("f"), "0123456789");
-        ASSERT_EQ(0, mkdir(dir.File("folder").c_str(), 0755));
-        ASSERT_EQ(0, mkfifo(dir.File("fifo").c_str(), 0600));
-        const HANDLE file = Open(dir.File("f"), OPEN_ALWAYS);
+        // Non-ASCII names reach the system in UTF-8 (the encoder's cases are the debugger output's).
+        const std::string folder = dir.File("\xE2\x82\xAC\xF0\x9F\x98\x80") + "/";
+        ASSERT_EQ(0, mkdir(folder.c_str(), 0755));
+        kvortest::WriteText(folder + "f", "0123456789");
+        ASSERT_EQ(0, mkdir((folder + "folder").c_str(), 0755));
+        ASSERT_EQ(0, mkfifo((folder + "fifo").c_str(), 0600));
+        const HANDLE file = Open(folder + "f", OPEN_ALWAYS);
         ASSERT_NE(file, INVALID_HANDLE_VALUE);
-        const Outcome outcome = UnderFault(c.fault, [&] { return c.operation(file, dir.File(c.path)); });
+        const Outcome outcome = UnderFault(c.fault, [&] { return c.operation(file, folder + c.path); });
         ExpectOutcome(outcome, c.result, c.error, c.detail);
         EXPECT_TRUE(CloseHandle(file));
     }

@@ -42,14 +42,11 @@ TEST(WideToLong, ReadsLikeTheCLibraryAndClampsTo32Bits)
     }
 }
 
-// The library writes decimal only; one hex row keeps the sign out of other radixes.
 TEST(WideFromInt, WritesDecimalWithItsSign)
 {
-    struct Case { int value, radix; const char* text; };
-    const Case cases[] = {{0, 10, "0"}, {-1234, 10, "-1234"}, {INT_MIN, 10, "-2147483648"}, {-1, 16, "ffffffff"}};
-    for (const Case& c : cases) {
-        WCHAR buffer[40];
-        EXPECT_EQ(U8(kvor::_itow(c.value, buffer, c.radix)), c.text) << c.value << " radix " << c.radix;
+    for (int value : {0, -1234, INT_MAX, INT_MIN}) {
+        WCHAR buffer[12];
+        EXPECT_EQ(U8(kvor::_itow(value, buffer, 10)), std::to_string(value));
     }
 }
 
@@ -73,14 +70,11 @@ TEST(WideTokens, SkipLeadingDelimitersAndRunsOfThem)
 TEST(BoundedCopyAndAppend, CutTerminateAndNeverWritePastTheSize)
 {
     struct Case { bool append; const char *start, *source; size_t size; const char* result; HRESULT status; };
-    const HRESULT cut = STRSAFE_E_INSUFFICIENT_BUFFER, invalid = STRSAFE_E_INVALID_PARAMETER;
+    const HRESULT cut = STRSAFE_E_INSUFFICIENT_BUFFER;
     const Case cases[] = {
-        {false, "", "hello", 6, "hello", S_OK}, {false, "", "hello", 5, "hell", cut},
-        {false, "ab", "hello", 1, "", cut},     {false, "ab", "", 1, "", S_OK},
-        {false, "ab", "x", 0, "ab", invalid},   {true, "ab", "cd", 5, "abcd", S_OK},
-        {true, "ab", "cd", 4, "abc", cut},      {true, "ab", "cd", 3, "ab", cut},
-        {true, "", "xyz", 3, "xy", cut},        {true, "ab", "x", 0, "ab", invalid},
-        {true, "abc", "x", 3, "abc", invalid}, // not terminated within its size
+        {false, "", "hello", 6, "hello", S_OK}, {false, "", "hello", 5, "hell", cut}, {false, "ab", "hello", 1, "", cut},
+        {false, "ab", "", 1, "", S_OK},         {true, "ab", "cd", 5, "abcd", S_OK},  {true, "ab", "cd", 4, "abc", cut},
+        {true, "ab", "cd", 3, "ab", cut},       {true, "", "xyz", 3, "xy", cut},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message() << c.start << (c.append ? " + " : " <- ") << c.source << " in " << c.size);
@@ -130,7 +124,9 @@ TEST(WidePrintf, WritesTheConversionsOfTheLogLines)
     EXPECT_EQ(Format(KVOR_TEXT("%02d:%02d:%02d.%03d|%03d"), 9, 5, 59, 7, -5), "09:05:59.007|-05");
     EXPECT_EQ(Format(KVOR_TEXT("%02X|%08X|%x"), 0xAu, 0xBEEFu, 0xABCu), "0A|0000BEEF|abc");
     EXPECT_EQ(Format(KVOR_TEXT("%5d|%-5d|%-05d|%.3d|%05.3d"), 42, 42, 42, 7, 7), "   42|42   |42   |007|  007");
-    EXPECT_EQ(Format(KVOR_TEXT("[%s|%s]"), KVOR_TEXT("node"), static_cast<const WCHAR*>(nullptr)), "[node|(null)]");
+    EXPECT_EQ(Format(KVOR_TEXT("[%s|%s|%-3s|%c]"), KVOR_TEXT("node"), static_cast<const WCHAR*>(nullptr), KVOR_TEXT("a"),
+                     'z'),
+              "[node|(null)|a  |z]");
     EXPECT_EQ(Format(KVOR_TEXT("100%%|%q|%d"), 5), "100%|%q|5");
     EXPECT_EQ(Format(KVOR_TEXT("end %-0")), "end %-0");
 }

@@ -32,6 +32,12 @@ void* RawAllocate(std::size_t bytes)
     return block;
 }
 
+// A counted block, or null when this is the allocation to refuse.
+void* Counted(std::size_t bytes) noexcept
+{
+    return ShouldRefuse() ? nullptr : RawAllocate(bytes);
+}
+
 void RawRelease(void* block) noexcept
 {
     if (block != nullptr) {
@@ -48,13 +54,11 @@ std::atomic<bool> g_throwing{false};
 // the test asks for an allocator with exceptions (the factory's other path).
 void* CountingHook(std::size_t bytes)
 {
-    if (ShouldRefuse()) {
-        if (g_throwing.load()) {
-            throw std::bad_alloc();
-        }
-        return nullptr;
+    void* block = Counted(bytes);
+    if (block == nullptr && g_throwing.load()) {
+        throw std::bad_alloc();
     }
-    return RawAllocate(bytes);
+    return block;
 }
 
 } // namespace
@@ -79,10 +83,7 @@ long StopFailing()
     return g_counted.load();
 }
 
-bool AllocationWasRefused()
-{
-    return g_refused.load();
-}
+bool AllocationWasRefused() { return g_refused.load(); }
 
 long LiveBlocks()
 {
@@ -93,56 +94,21 @@ long LiveBlocks()
 
 } // namespace kvortest
 
+// Every form, one by one: AddressSanitizer intercepts each of them.
 void* operator new(std::size_t bytes)
 {
-    void* block = ShouldRefuse() ? nullptr : RawAllocate(bytes);
+    void* block = Counted(bytes);
     if (block == nullptr) {
         throw std::bad_alloc();
     }
     return block;
 }
-
-void* operator new[](std::size_t bytes)
-{
-    return ::operator new(bytes);
-}
-
-void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept
-{
-    return ShouldRefuse() ? nullptr : RawAllocate(bytes);
-}
-
-void* operator new[](std::size_t bytes, const std::nothrow_t& tag) noexcept
-{
-    return ::operator new(bytes, tag);
-}
-
-void operator delete(void* block) noexcept
-{
-    RawRelease(block);
-}
-
-void operator delete[](void* block) noexcept
-{
-    RawRelease(block);
-}
-
-void operator delete(void* block, std::size_t) noexcept
-{
-    RawRelease(block);
-}
-
-void operator delete[](void* block, std::size_t) noexcept
-{
-    RawRelease(block);
-}
-
-void operator delete(void* block, const std::nothrow_t&) noexcept
-{
-    RawRelease(block);
-}
-
-void operator delete[](void* block, const std::nothrow_t&) noexcept
-{
-    RawRelease(block);
-}
+void* operator new[](std::size_t bytes) { return ::operator new(bytes); }
+void* operator new(std::size_t bytes, const std::nothrow_t&) noexcept { return Counted(bytes); }
+void* operator new[](std::size_t bytes, const std::nothrow_t& tag) noexcept { return ::operator new(bytes, tag); }
+void operator delete(void* block) noexcept { RawRelease(block); }
+void operator delete[](void* block) noexcept { RawRelease(block); }
+void operator delete(void* block, std::size_t) noexcept { RawRelease(block); }
+void operator delete[](void* block, std::size_t) noexcept { RawRelease(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { RawRelease(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { RawRelease(block); }

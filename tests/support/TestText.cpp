@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <random>
@@ -52,14 +53,12 @@ void WriteText(const std::string& path, const std::string& bytes)
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
 }
 
+// Every target is little-endian: the units' bytes are already in order.
 std::vector<unsigned char> Utf16Bytes(const std::string& utf8)
 {
-    std::vector<unsigned char> bytes;
-    for (WCHAR c : W(utf8)) {
-        bytes.push_back(static_cast<unsigned char>(c & 0xFF));
-        bytes.push_back(static_cast<unsigned char>(c >> 8));
-    }
-    return bytes;
+    const WString text = W(utf8);
+    const unsigned char* bytes = reinterpret_cast<const unsigned char*>(text.data());
+    return std::vector<unsigned char>(bytes, bytes + 2 * text.size());
 }
 
 void WriteUtf16File(const std::string& path, const std::string& utf8)
@@ -82,11 +81,9 @@ std::string ReadText(const std::string& path)
 
 std::string Utf16FileText(const std::string& path)
 {
-    const std::vector<unsigned char> bytes = ReadBytes(path);
-    WString text;
-    for (size_t i = 2; i + 1 < bytes.size(); i += 2) {
-        text.push_back(static_cast<WCHAR>(bytes[i] | (bytes[i + 1] << 8)));
-    }
+    const std::string bytes = ReadText(path);
+    WString text(bytes.size() < 2 ? 0 : (bytes.size() - 2) / 2, 0);
+    std::memcpy(&text[0], bytes.data() + 2, 2 * text.size());
     return U8(text);
 }
 

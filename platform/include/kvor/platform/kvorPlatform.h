@@ -26,11 +26,11 @@ BOOL EventModify(HANDLE event, DWORD action);
 void NKDbgPrintfW(LPCWSTR format, ...);
 
 #define STRSAFE_E_INSUFFICIENT_BUFFER ((HRESULT)0x8007007AL)
-#define STRSAFE_E_INVALID_PARAMETER ((HRESULT)0x80070057L)
 #define S_OK ((HRESULT)0)
 
-// Bounded copy and append: cut to size - 1 characters, always terminated
-// (when size > 0). S_OK, or STRSAFE_E_INSUFFICIENT_BUFFER when cut.
+// Bounded copy and append into a target of size > 0 characters (for the
+// append, already terminated within them): cut to size - 1 characters,
+// always terminated. S_OK, or STRSAFE_E_INSUFFICIENT_BUFFER when cut.
 HRESULT StringCchCopyW(LPWSTR target, size_t size, LPCWSTR source);
 HRESULT StringCchCatW(LPWSTR target, size_t size, LPCWSTR source);
 
@@ -49,8 +49,10 @@ int _wcsicmp(const WCHAR* left, const WCHAR* right);
 // leading ones are skipped. *context keeps the place between calls.
 WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters, WCHAR** context);
 // Optional white space, optional sign, decimal digits; clamped to 32 bits.
+// text is not null.
 long _wtol(const WCHAR* text);
-// value in radix (2..36) into buffer; a minus sign only for radix 10.
+// value in decimal, the one radix the library writes, into buffer (room
+// for 12 characters); radix is not read.
 WCHAR* _itow(int value, WCHAR* buffer, int radix);
 // mask SpaceClass: the White_Space class of the target.
 int iswctype(WCHAR character, int mask);

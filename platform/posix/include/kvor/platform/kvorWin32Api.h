@@ -2,9 +2,9 @@
 // end provides it: the contract of both back ends (on Windows the system's
 // own declarations stand for it). Each call keeps the device's meaning for
 // the arguments the library passes; where a call is narrower than on the
-// device, its comment says so, and other arguments fail with
-// ERROR_INVALID_PARAMETER. Types, constants and error codes keep their
-// Win32 values, so the core reads the same on every target.
+// device, its comment says so, and other arguments are not checked for.
+// Types, constants and error codes keep their Win32 values, so the core
+// reads the same on every target.
 #ifndef KVOR_WIN32_API_H
 #define KVOR_WIN32_API_H
 
@@ -54,17 +54,13 @@ typedef LONG LSTATUS;
 #define FILE_SHARE_WRITE 0x2u
 #define CREATE_ALWAYS 2u
 #define OPEN_ALWAYS 4u
-#define FILE_ATTRIBUTE_READONLY 0x1u
 #define FILE_ATTRIBUTE_DIRECTORY 0x10u
 #define FILE_ATTRIBUTE_NORMAL 0x80u
-#define FILE_BEGIN 0u
-#define FILE_CURRENT 1u
 #define FILE_END 2u
 
 // Synchronisation
 #define INFINITE 0xFFFFFFFFu
 #define WAIT_OBJECT_0 0x0u
-#define WAIT_FAILED 0xFFFFFFFFu
 
 // Code pages
 #define CP_ACP 0u
@@ -153,8 +149,12 @@ DWORD GetLastError();
 void SetLastError(DWORD code);
 
 // Files and folders. CreateFileW opens OPEN_ALWAYS or CREATE_ALWAYS; share
-// modes have no effect. SetFilePointer moves by a 32-bit distance (no high
-// part). CloseHandle closes files and events.
+// modes have no effect. Handles are those these calls made, never null or
+// INVALID_HANDLE_VALUE; ReadFile and WriteFile are given where to count.
+// GetFileSize has no high part. SetFilePointer moves by a 32-bit distance
+// from FILE_END (no high part). GetFileAttributesW tells a folder
+// (FILE_ATTRIBUTE_DIRECTORY) from a file (FILE_ATTRIBUTE_NORMAL). CloseHandle
+// closes files and events.
 HANDLE CreateFileW(LPCWSTR path, DWORD access, DWORD share, LPSECURITY_ATTRIBUTES security,
                    DWORD disposition, DWORD flags, HANDLE templateFile);
 BOOL ReadFile(HANDLE file, LPVOID buffer, DWORD toRead, LPDWORD read, LPOVERLAPPED overlapped);
@@ -167,13 +167,16 @@ BOOL DeleteFileW(LPCWSTR path);
 BOOL CreateDirectoryW(LPCWSTR path, LPSECURITY_ATTRIBUTES security);
 DWORD GetFileAttributesW(LPCWSTR path);
 
-// Text: CP_ACP (KVOR_ACP: UTF-8 or 1252) and CP_UTF8.
+// Text: CP_ACP (KVOR_ACP: UTF-8 or 1252) and CP_UTF8, from a count of
+// bytes (no -1; none gives 0). With targetChars 0 it measures; a target
+// has room for what the measuring call gave.
 int MultiByteToWideChar(UINT codePage, DWORD flags, LPCSTR source, int sourceBytes, LPWSTR target,
                         int targetChars);
 
 // Synchronisation. Events are auto-reset (an unnamed one, used as a lock),
-// waited for INFINITE and set with EventModify (kvorPlatform.h). Critical
-// sections are recursive.
+// waited for INFINITE and set with EventModify (kvorPlatform.h); the other
+// kinds, time-outs and actions are not there. Critical sections are
+// recursive.
 HANDLE CreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manualReset, BOOL initialState, LPCWSTR name);
 DWORD WaitForSingleObject(HANDLE object, DWORD milliseconds);
 void InitializeCriticalSection(LPCRITICAL_SECTION section);
@@ -182,6 +185,7 @@ void LeaveCriticalSection(LPCRITICAL_SECTION section);
 void DeleteCriticalSection(LPCRITICAL_SECTION section);
 
 // Process and system information. FormatMessageW: FORMAT_MESSAGE_FROM_SYSTEM.
+// Buffers are given with room for at least one character.
 DWORD GetModuleFileNameW(HMODULE module, LPWSTR buffer, DWORD size);
 DWORD GetTickCount();
 void GetLocalTime(SYSTEMTIME* time);
@@ -192,7 +196,9 @@ DWORD FormatMessageW(DWORD flags, LPCVOID source, DWORD messageId, DWORD languag
 // Registry, below HKEY_LOCAL_MACHINE. Values are written as REG_DWORD or
 // REG_SZ. RegDeleteTreeW deletes subKey with all its values and subkeys
 // (without subKey, what key holds), as the device's RegDeleteKey does.
-// Subkeys and values are enumerated in the order of their names.
+// Subkeys and values are enumerated in the order of their names; keys
+// have neither class nor time of last write. Keys are HKEY_LOCAL_MACHINE
+// or ones these calls handed out.
 LSTATUS RegOpenKeyExW(HKEY key, LPCWSTR subKey, DWORD options, REGSAM access, PHKEY result);
 LSTATUS RegCreateKeyExW(HKEY key, LPCWSTR subKey, DWORD reserved, LPWSTR className, DWORD options,
                         REGSAM access, LPSECURITY_ATTRIBUTES security, PHKEY result, LPDWORD disposition);
@@ -208,7 +214,9 @@ LSTATUS RegEnumValueW(HKEY key, DWORD index, LPWSTR name, LPDWORD nameChars, LPD
                       LPBYTE data, LPDWORD dataSize);
 LSTATUS RegCloseKey(HKEY key);
 
-// Executable version: the root block (the fixed file information) only.
+// Executable version: the root block (the fixed file information) only,
+// into a block of the size GetFileVersionInfoSizeW gave; every pointer is
+// given.
 DWORD GetFileVersionInfoSizeW(LPCWSTR path, LPDWORD handle);
 BOOL GetFileVersionInfoW(LPCWSTR path, DWORD handle, DWORD size, LPVOID data);
 BOOL VerQueryValueW(LPCVOID block, LPCWSTR subBlock, LPVOID* buffer, UINT* length);
