@@ -1,6 +1,6 @@
 // The file wrapper: its two states, the bytes of a line, reading to the end.
-#include "DomTestSupport.h"
 #include "kvor/dom/FileWrapper.h"
+#include "DomTestSupport.h"
 
 using namespace kvortest;
 
@@ -12,6 +12,7 @@ uint32_t Open(CFileWrapper& file, const std::string& path, DWORD disposition = C
                      FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_ATTRIBUTE_NORMAL);
 }
 
+// Lines are UTF-16 with CR LF and no terminator; a null text is an empty line.
 TEST(FileWrapper, OpenAndCloseFollowTheTwoStates)
 {
     TempDir dir;
@@ -22,25 +23,15 @@ TEST(FileWrapper, OpenAndCloseFollowTheTwoStates)
     ASSERT_EQ(Open(file, dir.File("first")), 1u);
     EXPECT_EQ(Open(file, dir.File("second")), 0u);
     EXPECT_FALSE(FileExists(dir.File("second")));
-    EXPECT_EQ(file.WriteLine(KVOR_TEXT("x")), 6u) << "the first file stays open";
+    const struct { const WCHAR* text; uint32_t written; } lines[] = {{T("abc"), 10}, {T(""), 4}, {nullptr, 4}};
+    for (const auto& line : lines) {
+        EXPECT_EQ(file.WriteLine(line.text), line.written) << "the first file stays open";
+    }
     EXPECT_EQ(file.Close(), 1u);
     EXPECT_EQ(file.Close(), 0u);
-    EXPECT_EQ(file.WriteLine(KVOR_TEXT("x")), 0u);
+    EXPECT_EQ(file.WriteLine(T("x")), 0u);
+    EXPECT_EQ(ReadBytes(dir.File("first")), Utf16Bytes("abc\r\n\r\n\r\n"));
     EXPECT_EQ(Open(file, dir.File("second")), 1u) << "opens again after Close";
-}
-
-TEST(FileWrapper, LinesAreUtf16WithCrLfAndNoTerminator)
-{
-    TempDir dir;
-    {
-        CFileWrapper file;
-        ASSERT_EQ(Open(file, dir.File("lines")), 1u);
-        EXPECT_EQ(file.WriteLine(KVOR_TEXT("abc")), 10u);
-        EXPECT_EQ(file.WriteLine(KVOR_TEXT("")), 4u);
-        EXPECT_EQ(file.WriteLine(nullptr), 4u);
-        EXPECT_EQ(file.WriteLine(KVOR_TEXT("\u20AC")), 6u);
-    } // the destructor closes the file
-    EXPECT_EQ(ReadBytes(dir.File("lines")), Utf16Bytes("abc\r\n\r\n\r\n\xE2\x82\xAC\r\n"));
 }
 
 TEST(FileWrapper, ReadsTheWholeFileThenZero)

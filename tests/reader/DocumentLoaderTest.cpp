@@ -1,15 +1,16 @@
-#include <gtest/gtest.h>
-
+// Loading a file: its encoding, what may stand before the root, and the
+// trace of a load.
 #include <string>
 #include <vector>
 
 #include "LoggerFixture.h"
-#include "ReaderTestSupport.h"
+#include "../dom/DomTestSupport.h"
 
-using kvortest::kFailed;
-using kvortest::W;
+using namespace kvortest;
 
 namespace {
+
+const char* const kFailed = "FAIL";
 
 // Loads the file: the tree's rendering, or kFailed.
 std::string LoadFile(const std::string& path)
@@ -21,22 +22,18 @@ std::string LoadFile(const std::string& path)
         EXPECT_EQ(root, nullptr) << "a failed load must not hand out a tree";
         return kFailed;
     }
-    const std::string tree = kvortest::Render(root);
+    const std::string tree = Render(root);
     delete root;
     return tree;
 }
 
 // Whether ANSI files are read in this code page: the posix back end follows
 // KVOR_ACP, which the tests set; Windows always uses the system's.
-bool AnsiIsRead(UINT codePage)
-{
 #if defined(_WIN32)
-    return GetACP() == codePage;
+bool AnsiIsRead(UINT codePage) { return GetACP() == codePage; }
 #else
-    static_cast<void>(codePage);
-    return true;
+bool AnsiIsRead(UINT) { return true; }
 #endif
-}
 
 struct BytesCase {
     const char* name;
@@ -49,7 +46,7 @@ KVOR_PRINTS_CASE_NAME(BytesCase)
 // text as UTF-16 bytes after prefix, less its last dropBytes bytes.
 std::string Utf16(const std::string& prefix, const std::string& text, size_t dropBytes = 0)
 {
-    const std::vector<unsigned char> bytes = kvortest::Utf16Bytes(text);
+    const std::vector<unsigned char> bytes = Utf16Bytes(text);
     return prefix + std::string(bytes.begin(), bytes.end() - static_cast<std::ptrdiff_t>(dropBytes));
 }
 
@@ -58,12 +55,12 @@ class FileBytesTest : public ::testing::TestWithParam<BytesCase> {};
 TEST_P(FileBytesTest, DecodedAndLoaded)
 {
     const BytesCase& c = GetParam();
-    kvortest::ScopedEnv codePage("KVOR_ACP", c.codePage == 0 ? "" : std::to_string(c.codePage));
+    ScopedEnv codePage("KVOR_ACP", c.codePage == 0 ? "" : std::to_string(c.codePage));
     if (c.codePage != 0 && !AnsiIsRead(c.codePage)) {
         GTEST_SKIP() << "ANSI files are not read in code page " << c.codePage << " here";
     }
-    kvortest::TempDir dir;
-    kvortest::WriteText(dir.File("file.xml"), c.bytes);
+    TempDir dir;
+    WriteText(dir.File("file.xml"), c.bytes);
     EXPECT_EQ(LoadFile(dir.File("file.xml")), c.tree);
 }
 
@@ -91,30 +88,26 @@ const BytesCase kBytesCases[] = {
     {"CommentAfterDeclaration", "<?xml version='1.0'?>\r\n<!-- c -->\r\n<a/>", 0, "a"},
     {"CommentWithoutDeclaration", "<!-- c --><a/>", 0, "a"},
 };
-INSTANTIATE_TEST_SUITE_P(Files, FileBytesTest, ::testing::ValuesIn(kBytesCases), kvortest::CaseName());
-
-TEST(DocumentLoad, MissingFileIsCreatedEmptyAndFails)
-{
-    kvortest::TempDir dir;
-    EXPECT_EQ(LoadFile(dir.File("missing.xml")), kFailed);
-    ASSERT_TRUE(kvortest::FileExists(dir.File("missing.xml")));
-    EXPECT_TRUE(kvortest::ReadBytes(dir.File("missing.xml")).empty());
-}
+INSTANTIATE_TEST_SUITE_P(Files, FileBytesTest, ::testing::ValuesIn(kBytesCases), CaseName());
 
 // A logger of the test's own, with default settings: entries go to the
 // debugger output.
-class DocumentLoadTrace : public kvortest::LoggerTest {};
+class DocumentLoadTrace : public LoggerTest {};
 
+// A missing file is opened as an empty one, so it is created, and fails as
+// empty; without a root address the file is not even opened.
 TEST_F(DocumentLoadTrace, NullRootAddressFailsWithoutTouchingTheFileAndStillTraces)
 {
     Start();
     const std::string path = m_dir.File("untouched.xml");
     EXPECT_EQ(CJXMLNode::CreateRootNodeFromFile(W(path).c_str(), nullptr), 0u);
-    EXPECT_FALSE(kvortest::FileExists(path));
+    EXPECT_FALSE(FileExists(path));
     const std::vector<std::string> lines = debug.Lines();
     ASSERT_EQ(lines.size(), 2u);
     EXPECT_NE(lines[0].find("CJXMLNode::CreateRootNodeFromFile(" + path + ") +"), std::string::npos) << lines[0];
     EXPECT_NE(lines[1].find("CJXMLNode::CreateRootNodeFromFile() -"), std::string::npos) << lines[1];
+    EXPECT_EQ(LoadFile(path), kFailed);
+    EXPECT_TRUE(FileExists(path) && ReadBytes(path).empty()) << "created empty";
 }
 
 } // namespace

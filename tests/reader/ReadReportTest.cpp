@@ -1,17 +1,15 @@
 // The reader's own account of a load: where and why it stopped, and what a
 // load that succeeded left out.
-#include <gtest/gtest.h>
-
 #include <algorithm>
 #include <string>
 
-#include "ReaderTestSupport.h"
 #include "RejectedDocuments.h"
 #include "kvor/reader/DocumentLoader.h"
+#include "../dom/DomTestSupport.h"
+
+using namespace kvortest;
 
 namespace {
-
-using kvortest::ReadCase;
 
 struct Account {
     bool loaded = false;
@@ -34,8 +32,8 @@ Account Load(const std::string& utf8)
     ReadEvent event = account.loaded ? report.drops[0].cause : report.failure;
     WCHAR reason[512];
     ReadReport::Describe(event, text.Text(), text.Length(), reason, 512);
-    account.text = account.loaded && report.dropCount > 0 ? kvortest::U8(ReadReport::Describe(report.drops[0].loss))
-                                                          : kvortest::U8(reason);
+    account.text = account.loaded && report.dropCount > 0 ? U8(ReadReport::Describe(report.drops[0].loss))
+                                                          : U8(reason);
     for (int32_t i = 0; i < event.offset; ++i) {
         const bool newline = text.Text()[i] == KVOR_TEXT('\n');
         account.line += newline ? 1 : 0;
@@ -66,9 +64,9 @@ TEST_P(LossyDocument, LoadsAndReportsWhatItLeftOut)
     ExpectAccount(GetParam(), true);
 }
 
-INSTANTIATE_TEST_SUITE_P(Reader, RefusedDocument, ::testing::ValuesIn(kvortest::kRefusedDocuments),
-                         kvortest::CaseName());
-INSTANTIATE_TEST_SUITE_P(Reader, LossyDocument, ::testing::ValuesIn(kvortest::kLossyDocuments), kvortest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Reader, RefusedDocument, ::testing::ValuesIn(kRefusedDocuments),
+                         CaseName());
+INSTANTIATE_TEST_SUITE_P(Reader, LossyDocument, ::testing::ValuesIn(kLossyDocuments), CaseName());
 
 TEST(ReadReport, LenientFormsLoseNothing)
 {
