@@ -97,11 +97,7 @@ std::string NestedTree(size_t levels, const std::string& inner)
 
 std::string Letters(size_t count)
 {
-    std::string out;
-    for (size_t i = 0; i < count; ++i) {
-        out += static_cast<char>('a' + i % 26);
-    }
-    return out;
+    return Repeat("abcdefghijklmnopqrstuvwxyz", 12).substr(0, count);
 }
 
 const ParseCase kCases[] = {
@@ -210,12 +206,13 @@ INSTANTIATE_TEST_SUITE_P(Grammar, ParserTest, ::testing::ValuesIn(kCases), CaseN
 
 // Which characters end a token, checked over every 16-bit character: a name
 // ends at white space (the platform's space class) or at one of = " / < > ? ',
-// a value only at " < > '. Lists the characters read otherwise.
+// a value only at " < > '. Gives the count of characters read otherwise and
+// the first of them.
 std::string TokenEndMismatches(bool isName)
 {
     const std::u16string ends = isName ? u"=\"/<>?'" : u"\"<>'";
-    std::string listed;
     int count = 0;
+    char first[16] = "";
     for (unsigned code = 0; code <= 0xFFFF; ++code) {
         const WCHAR c = static_cast<WCHAR>(code);
         const bool endsToken = ends.find(static_cast<char16_t>(c)) != std::u16string::npos ||
@@ -227,17 +224,13 @@ std::string TokenEndMismatches(bool isName)
         WCHAR out[XmlCursor::kTokenLimit];
         const int32_t length = isName ? cursor.ReadName(out, XmlCursor::kTokenLimit)
                                       : cursor.ReadValue(out, XmlCursor::kTokenLimit);
-        if (WString(out) == token && length == static_cast<int32_t>(token.size()) &&
-            cursor.GetPosition() == (endsToken ? 1 : 3)) {
-            continue;
-        }
-        if (++count <= 10) {
-            char hex[16];
-            std::snprintf(hex, sizeof(hex), " U+%04X", code);
-            listed += hex;
+        if ((WString(out) != token || length != static_cast<int32_t>(token.size()) ||
+             cursor.GetPosition() != (endsToken ? 1 : 3)) &&
+            count++ == 0) {
+            std::snprintf(first, sizeof(first), "U+%04X", code);
         }
     }
-    return count == 0 ? std::string() : std::to_string(count) + " characters, first:" + listed;
+    return count == 0 ? std::string() : std::to_string(count) + " characters, first " + first;
 }
 
 TEST(XmlCursorTokens, NameAndValueEndOnlyAtTheirTerminators)
