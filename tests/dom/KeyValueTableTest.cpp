@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <set>
 #include <thread>
 
@@ -27,34 +28,6 @@ std::string Entries(CKeyValueTable& table)
         entries += (index > 0 ? " " : "") + U8(key) + "=" + U8(value) + "/" + std::to_string(data);
     }
     return entries;
-}
-
-// One table through a sequence of calls: keys compare exactly and the first
-// of duplicate keys is the one replaced or removed.
-TEST(KeyValueTable, ExactKeysAndFirstDuplicate)
-{
-    typedef CKeyValueTable Table;
-    const struct { const char* name; int (*call)(Table&); int result; const char* after; } steps[] = {
-        {"add of a present key", [](Table& t) { return t.Add(T("a"), T("2"), 0); }, 3, "a=1/0 b=x/0 a=2/0"},
-        {"set", [](Table& t) { return t.Set(T("a"), T("9"), 5); }, 1, "a=9/5 b=x/0 a=2/0"},
-        {"set of other case", [](Table& t) { return t.Set(T("A"), T("u"), 0); }, 4, "a=9/5 b=x/0 a=2/0 A=u/0"},
-        {"remove of other case", [](Table& t) { return t.Remove(T("B")); }, 0, "a=9/5 b=x/0 a=2/0 A=u/0"},
-        {"remove", [](Table& t) { return t.Remove(T("a")); }, 1, "b=x/0 a=2/0 A=u/0"},
-        {"set to null", [](Table& t) { return t.Set(T("b"), nullptr, 7); }, 1, "b=(null)/7 a=2/0 A=u/0"},
-        {"add of a null key", [](Table& t) { return t.Add(nullptr, T("v"), 0); }, 3, "b=(null)/7 a=2/0 A=u/0"},
-        {"remove at the count", [](Table& t) { return t.RemoveAt(3); }, 0, "b=(null)/7 a=2/0 A=u/0"},
-        {"remove at 0", [](Table& t) { return t.RemoveAt(0); }, 1, "a=2/0 A=u/0"},
-        {"get at -1", [](Table& t) { return t.GetAt(-1, nullptr, nullptr, nullptr); }, 0, "a=2/0 A=u/0"},
-        {"take all from itself", [](Table& t) { return t.TakeAll(&t); }, 0, "a=2/0 A=u/0"},
-        {"take all from none", [](Table& t) { return t.TakeAll(nullptr); }, 0, "a=2/0 A=u/0"},
-    };
-    CKeyValueTable table;
-    table.Add(T("a"), T("1"), 0);
-    table.Add(T("b"), T("x"), 0);
-    for (const auto& step : steps) {
-        EXPECT_EQ(step.call(table), step.result) << step.name;
-        EXPECT_EQ(Entries(table), step.after) << step.name;
-    }
 }
 
 // Numbers (int) as 32-bit little-endian words; a text as its length and,
@@ -84,6 +57,46 @@ Bytes Stream(std::initializer_list<Record> records)
         bytes.insert(bytes.end(), record.bytes.begin(), record.bytes.end());
     }
     return bytes;
+}
+
+// One table through a sequence of calls: keys compare exactly and the first
+// of duplicate keys is the one replaced or removed. A table whose array was
+// refused does nothing and answers 0 to each of them.
+TEST(KeyValueTable, ExactKeysAndFirstDuplicate)
+{
+    typedef CKeyValueTable Table;
+    const struct { const char* name; int (*call)(Table&); int result; const char* after; } steps[] = {
+        {"add of a present key", [](Table& t) { return t.Add(T("a"), T("2"), 0); }, 3, "a=1/0 b=x/0 a=2/0"},
+        {"set", [](Table& t) { return t.Set(T("a"), T("9"), 5); }, 1, "a=9/5 b=x/0 a=2/0"},
+        {"set of other case", [](Table& t) { return t.Set(T("A"), T("u"), 0); }, 4, "a=9/5 b=x/0 a=2/0 A=u/0"},
+        {"remove of other case", [](Table& t) { return t.Remove(T("B")); }, 0, "a=9/5 b=x/0 a=2/0 A=u/0"},
+        {"remove", [](Table& t) { return t.Remove(T("a")); }, 1, "b=x/0 a=2/0 A=u/0"},
+        {"set to null", [](Table& t) { return t.Set(T("b"), nullptr, 7); }, 1, "b=(null)/7 a=2/0 A=u/0"},
+        {"add of a null key", [](Table& t) { return t.Add(nullptr, T("v"), 0); }, 3, "b=(null)/7 a=2/0 A=u/0"},
+        {"remove at the count", [](Table& t) { return t.RemoveAt(3); }, 0, "b=(null)/7 a=2/0 A=u/0"},
+        {"remove at 0", [](Table& t) { return t.RemoveAt(0); }, 1, "a=2/0 A=u/0"},
+        {"get at -1", [](Table& t) { return t.GetAt(-1, nullptr, nullptr, nullptr); }, 0, "a=2/0 A=u/0"},
+        {"get at 0 into nothing", [](Table& t) { return t.GetAt(0, nullptr, nullptr, nullptr); }, 1, "a=2/0 A=u/0"},
+        {"take all from itself", [](Table& t) { return t.TakeAll(&t); }, 0, "a=2/0 A=u/0"},
+        {"take all from none", [](Table& t) { return t.TakeAll(nullptr); }, 0, "a=2/0 A=u/0"},
+    };
+    CKeyValueTable table;
+    table.Add(T("a"), T("1"), 0);
+    table.Add(T("b"), T("x"), 0);
+    std::optional<CKeyValueTable> bare;
+    for (long nth = 1; !bare || bare->HasStorage(); ++nth) {
+        ScopedAllocationFailure refuse(nth);
+        bare.emplace();
+    }
+    for (const auto& step : steps) {
+        EXPECT_EQ(step.call(table), step.result) << step.name;
+        EXPECT_EQ(Entries(table), step.after) << step.name;
+        EXPECT_EQ(step.call(*bare), 0) << step.name << ", without an array";
+    }
+    MemoryStream stream(Stream({1, "k", "v", 0}));
+    bare->LoadFrom(&stream);
+    bare->SaveTo(&stream);
+    EXPECT_TRUE(stream.position == 0 && stream.bytes == Stream({1, "k", "v", 0}) && bare->GetCount() == 0);
 }
 
 TEST(KeyValueStream, SaveToWritesCountThenKeyValueAndDataPerEntryAndLoadFromReadsThemBack)
