@@ -29,6 +29,7 @@ TEST(JXMLNode, MissingAttributesGiveTheDefaultPresentOnesNever)
     EXPECT_EQ(node.GetAttrString(T("a"), fallback), fallback);
     EXPECT_EQ(node.GetAttrInt(T("a"), 77), 77);
     EXPECT_EQ(node.GetAttrColor(T("a"), 0x123456u), 0x123456u);
+    EXPECT_EQ(node.GetAttrString(nullptr, fallback), fallback);
     node.SetAttrString(T("width"), T("3"));
     EXPECT_EQ(node.SetAttrString(T("WIDTH"), T("5")), 1u);
     EXPECT_EQ(U8(node.GetAttrString(T("Width"), nullptr)), "3") << "the first match wins";
@@ -46,12 +47,12 @@ TEST(JXMLNode, ColourTextIsRedGreenBlueOrTheNotAColourValue)
 {
     const struct { const char* text; uint32_t colour; } cases[] = {
         {"255,128", 0x010101}, {"5", 0x010101}, {"", 0x010101}, {",,,", 0x010101}, {"a,b,c", 0},
-        {"1,2,3,4", 0x00030201}, {"1,,2,,3", 0x00030201}, {"10,20,30x", 0x001E140A},
+        {"1,2,3,4", 0x00030201}, {"1,,2,,3", 0x00030201}, {"10,20,30x", 0x001E140A}, {nullptr, 0x010101},
     };
     for (const auto& c : cases) {
         CJXMLNode node(T("e"));
-        node.SetAttrString(T("c"), W(c.text).c_str());
-        EXPECT_EQ(node.GetAttrColor(T("C"), 0xABCDEF), c.colour) << '"' << c.text << '"';
+        node.SetAttrString(T("c"), c.text != nullptr ? W(c.text).c_str() : nullptr);
+        EXPECT_EQ(node.GetAttrColor(T("C"), 0xABCDEF), c.colour) << '"' << (c.text ? c.text : "(null)") << '"';
     }
     // Only the first 259 characters count: the third number lies beyond them.
     EXPECT_EQ(CJXMLNode::ParseColorText(W("1,2," + std::string(300, ' ') + "3").c_str()), 0x00000201u);
@@ -85,6 +86,10 @@ TEST(JXMLNode, ChildCursorIsSharedByEveryWalk)
     step(root.FindFirstChild(T("Item"), &out)); // names match exactly
     step(root.GetNextChild(&out));              // a failed search ends at the end
     EXPECT_EQ(walk, "0 1 2 3 -3 1 2 1 3 -3 -3 -3 ");
+    const std::vector<uint32_t> nulls = {root.GetFirstChild(nullptr), root.GetNextChild(nullptr),
+                                         root.FindFirstChild(nullptr, &out), root.FindNextChild(nullptr, &out),
+                                         root.FindOrAddChild(nullptr, &out), root.FindOrAddChild(T("a"), nullptr)};
+    EXPECT_EQ(nulls, std::vector<uint32_t>(6, 0u)) << "a null name or out address finds nothing";
 }
 
 TEST(JXMLNode, RemoveChildUnlinksWithoutDestroying)

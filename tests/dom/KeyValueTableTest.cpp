@@ -79,6 +79,8 @@ TEST(KeyValueTable, ExactKeysAndFirstDuplicate)
         {"get at 0 into nothing", [](Table& t) { return t.GetAt(0, nullptr, nullptr, nullptr); }, 1, "a=2/0 A=u/0"},
         {"take all from itself", [](Table& t) { return t.TakeAll(&t); }, 0, "a=2/0 A=u/0"},
         {"take all from none", [](Table& t) { return t.TakeAll(nullptr); }, 0, "a=2/0 A=u/0"},
+        {"no stream to load from", [](Table& t) { return t.LoadFrom(nullptr), 0; }, 0, "a=2/0 A=u/0"},
+        {"no stream to save to", [](Table& t) { return t.SaveTo(nullptr), 0; }, 0, "a=2/0 A=u/0"},
     };
     CKeyValueTable table;
     table.Add(T("a"), T("1"), 0);
@@ -127,6 +129,7 @@ TEST(KeyValueStream, CutStreamsLoadEveryCountedRecord)
         {"key cut in its characters", Stream({1, 3, Raw("ab")}), "ab=/0"},
         {"key of 259 characters", Stream({1, k259, "v", 0}), k259 + "=v/0"},
         {"key of 260 characters", Stream({2, "ok", "v", 1, k260, "v", 0}), "ok=v/1"},
+        {"value of 260 characters", Stream({2, "ok", "v", 1, "k", k260, 0}), "ok=v/1"},
         {"huge text length", Stream({1, -1}), ""},
         {"terminator overwritten", Stream({1, 2, Raw("abc"), "v", 0}), "ab=v/0"},
     };

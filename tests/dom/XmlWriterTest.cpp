@@ -104,6 +104,9 @@ TEST(FileWrapper, OpenAndCloseFollowTheTwoStates)
     ASSERT_EQ(Open(file, dir.File("first")), 1u);
     EXPECT_EQ(Open(file, dir.File("second")), 0u);
     EXPECT_FALSE(FileExists(dir.File("second")));
+    char byte = 0;
+    EXPECT_EQ(file.ReadBlock(&byte, 1) + file.ReadBlock(nullptr, 1) + file.WriteBlock(nullptr, 1), 0u)
+        << "nothing is read from a file open for writing, nor from or to nowhere";
     const struct { const WCHAR* text; uint32_t written; } lines[] = {{T("abc"), 10}, {T(""), 4}, {nullptr, 4}};
     for (const auto& line : lines) {
         EXPECT_EQ(file.WriteLine(line.text), line.written) << "the first file stays open";
@@ -126,6 +129,9 @@ TEST(FileWrapper, ReadsTheWholeFileThenZero)
     EXPECT_EQ(file.ReadBlock(buffer, sizeof(buffer)), 5u);
     EXPECT_EQ(std::string(buffer), "hello");
     EXPECT_EQ(file.ReadBlock(buffer, sizeof(buffer)), 0u) << "at the end";
+    EXPECT_EQ(file.WriteLine(T("x")), 0u) << "open for reading";
+    file.Close();
+    EXPECT_EQ(file.GetSize() + file.ReadBlock(buffer, sizeof(buffer)), 0u) << "closed";
 }
 
 } // namespace
