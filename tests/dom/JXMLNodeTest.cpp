@@ -5,8 +5,6 @@ using namespace kvortest;
 
 namespace {
 
-#define T(s) KVOR_TEXT(s)
-
 IXmlNode* AddNamed(IXmlNode& parent, const char* name)
 {
     IXmlNode* child = new CJXMLNode(W(name).c_str());
@@ -21,21 +19,9 @@ TEST(JXMLNode, NameIsCutTo259CharactersAndNullGivesEmpty)
     EXPECT_EQ(U8(CJXMLNode(nullptr).GetName()), "");
 }
 
-TEST(JXMLNode, LookupIgnoresCaseWhileSetAndRemoveMatchExactly)
-{
-    CJXMLNode node(T("e"));
-    node.SetAttrString(T("width"), T("3"));
-    EXPECT_EQ(U8(node.GetAttrString(T("WIDTH"), nullptr)), "3");
-    EXPECT_EQ(node.SetAttrString(T("WIDTH"), T("5")), 1u);
-    EXPECT_EQ(U8(node.GetAttrString(T("width"), nullptr)), "3") << "the first entry wins";
-    EXPECT_EQ(node.RemoveAttr(T("Width")), 0u);
-    EXPECT_EQ(node.RemoveAttr(T("width")), 1u);
-    EXPECT_EQ(U8(node.GetAttrString(T("width"), nullptr)), "5");
-    EXPECT_EQ(node.SetAttrString(T("WIDTH"), T("6")), 1u);
-    EXPECT_EQ(U8(node.GetAttrString(T("width"), nullptr)), "6") << "replaced, not appended";
-}
-
-// A present attribute never gives the default, so asking with two defaults tells presence.
+// A present attribute never gives the default, so asking with two defaults
+// tells presence. Lookups ignore case and take the first match; setting and
+// removing match exactly (the table's part).
 TEST(JXMLNode, MissingAttributesGiveTheDefaultPresentOnesNever)
 {
     CJXMLNode node(T("e"));
@@ -43,6 +29,10 @@ TEST(JXMLNode, MissingAttributesGiveTheDefaultPresentOnesNever)
     EXPECT_EQ(node.GetAttrString(T("a"), fallback), fallback);
     EXPECT_EQ(node.GetAttrInt(T("a"), 77), 77);
     EXPECT_EQ(node.GetAttrColor(T("a"), 0x123456u), 0x123456u);
+    EXPECT_EQ(node.GetAttrString(nullptr, fallback), fallback);
+    node.SetAttrString(T("width"), T("3"));
+    EXPECT_EQ(node.SetAttrString(T("WIDTH"), T("5")), 1u);
+    EXPECT_EQ(U8(node.GetAttrString(T("Width"), nullptr)), "3") << "the first match wins";
     // A null text: an attribute stored without a value, which only a caller of the node makes.
     const struct { const char* text; int32_t number; } cases[] = {{"17abc", 17}, {"abc", 0}, {"", 0}, {nullptr, 0}};
     for (const auto& c : cases) {
@@ -57,12 +47,12 @@ TEST(JXMLNode, ColourTextIsRedGreenBlueOrTheNotAColourValue)
 {
     const struct { const char* text; uint32_t colour; } cases[] = {
         {"255,128", 0x010101}, {"5", 0x010101}, {"", 0x010101}, {",,,", 0x010101}, {"a,b,c", 0},
-        {"1,2,3,4", 0x00030201}, {"1,,2,,3", 0x00030201}, {"10,20,30x", 0x001E140A},
+        {"1,2,3,4", 0x00030201}, {"1,,2,,3", 0x00030201}, {"10,20,30x", 0x001E140A}, {nullptr, 0x010101},
     };
     for (const auto& c : cases) {
         CJXMLNode node(T("e"));
-        node.SetAttrString(T("c"), W(c.text).c_str());
-        EXPECT_EQ(node.GetAttrColor(T("C"), 0xABCDEF), c.colour) << '"' << c.text << '"';
+        node.SetAttrString(T("c"), c.text != nullptr ? W(c.text).c_str() : nullptr);
+        EXPECT_EQ(node.GetAttrColor(T("C"), 0xABCDEF), c.colour) << '"' << (c.text ? c.text : "(null)") << '"';
     }
     // Only the first 259 characters count: the third number lies beyond them.
     EXPECT_EQ(CJXMLNode::ParseColorText(W("1,2," + std::string(300, ' ') + "3").c_str()), 0x00000201u);
@@ -96,6 +86,10 @@ TEST(JXMLNode, ChildCursorIsSharedByEveryWalk)
     step(root.FindFirstChild(T("Item"), &out)); // names match exactly
     step(root.GetNextChild(&out));              // a failed search ends at the end
     EXPECT_EQ(walk, "0 1 2 3 -3 1 2 1 3 -3 -3 -3 ");
+    const std::vector<uint32_t> nulls = {root.GetFirstChild(nullptr), root.GetNextChild(nullptr),
+                                         root.FindFirstChild(nullptr, &out), root.FindNextChild(nullptr, &out),
+                                         root.FindOrAddChild(nullptr, &out), root.FindOrAddChild(T("a"), nullptr)};
+    EXPECT_EQ(nulls, std::vector<uint32_t>(6, 0u)) << "a null name or out address finds nothing";
 }
 
 TEST(JXMLNode, RemoveChildUnlinksWithoutDestroying)

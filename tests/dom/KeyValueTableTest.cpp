@@ -2,24 +2,66 @@
 // refused allocation may cost its operations.
 #include <atomic>
 #include <cstdio>
+#include <cstring>
 #include <memory>
+#include <optional>
 #include <set>
-#include <sstream>
 #include <thread>
 
-#include "DomTestSupport.h"
-#include "FailingAllocator.h"
+#include "MemoryStream.h"
 #include "kvor/dom/KeyValueTable.h"
+#include "DomTestSupport.h"
 
 using namespace kvortest;
 
 namespace {
 
-#define T(s) KVOR_TEXT(s)
 typedef std::vector<unsigned char> Bytes;
 
+// The entries of a table as "key=value/data", space separated; a null value reads "(null)".
+std::string Entries(CKeyValueTable& table)
+{
+    std::string entries;
+    const WCHAR *key = nullptr, *value = nullptr;
+    uint32_t data = 0;
+    for (int32_t index = 0; table.GetAt(index, &key, &value, &data) == 1; ++index) {
+        entries += (index > 0 ? " " : "") + U8(key) + "=" + U8(value) + "/" + std::to_string(data);
+    }
+    return entries;
+}
+
+// Numbers (int) as 32-bit little-endian words; a text as its length and,
+// unless empty, its characters and NUL.
+struct Record {
+    Record(int v) : bytes{uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)} {}
+    Record(const std::string& text) : Record(static_cast<int>(text.size()))
+    {
+        for (char c : text.empty() ? text : text + '\0') {
+            bytes.insert(bytes.end(), {static_cast<unsigned char>(c), 0});
+        }
+    }
+    Record(const char* text) : Record(std::string(text)) {}
+    Bytes bytes;
+};
+// The characters alone, without length or NUL.
+Record Raw(const std::string& chars)
+{
+    Record raw(chars);
+    raw.bytes = Bytes(raw.bytes.begin() + 4, raw.bytes.end() - 2);
+    return raw;
+}
+Bytes Stream(std::initializer_list<Record> records)
+{
+    Bytes bytes;
+    for (const Record& record : records) {
+        bytes.insert(bytes.end(), record.bytes.begin(), record.bytes.end());
+    }
+    return bytes;
+}
+
 // One table through a sequence of calls: keys compare exactly and the first
-// of duplicate keys is the one replaced or removed.
+// of duplicate keys is the one replaced or removed. A table whose array was
+// refused does nothing and answers 0 to each of them.
 TEST(KeyValueTable, ExactKeysAndFirstDuplicate)
 {
     typedef CKeyValueTable Table;
@@ -34,48 +76,40 @@ TEST(KeyValueTable, ExactKeysAndFirstDuplicate)
         {"remove at the count", [](Table& t) { return t.RemoveAt(3); }, 0, "b=(null)/7 a=2/0 A=u/0"},
         {"remove at 0", [](Table& t) { return t.RemoveAt(0); }, 1, "a=2/0 A=u/0"},
         {"get at -1", [](Table& t) { return t.GetAt(-1, nullptr, nullptr, nullptr); }, 0, "a=2/0 A=u/0"},
+        {"get at 0 into nothing", [](Table& t) { return t.GetAt(0, nullptr, nullptr, nullptr); }, 1, "a=2/0 A=u/0"},
+        {"take all from itself", [](Table& t) { return t.TakeAll(&t); }, 0, "a=2/0 A=u/0"},
+        {"take all from none", [](Table& t) { return t.TakeAll(nullptr); }, 0, "a=2/0 A=u/0"},
+        {"no stream to load from", [](Table& t) { return t.LoadFrom(nullptr), 0; }, 0, "a=2/0 A=u/0"},
+        {"no stream to save to", [](Table& t) { return t.SaveTo(nullptr), 0; }, 0, "a=2/0 A=u/0"},
     };
     CKeyValueTable table;
     table.Add(T("a"), T("1"), 0);
     table.Add(T("b"), T("x"), 0);
+    std::optional<CKeyValueTable> bare;
+    for (long nth = 1; !bare || bare->HasStorage(); ++nth) {
+        ScopedAllocationFailure refuse(nth);
+        bare.emplace();
+    }
     for (const auto& step : steps) {
         EXPECT_EQ(step.call(table), step.result) << step.name;
         EXPECT_EQ(Entries(table), step.after) << step.name;
+        EXPECT_EQ(step.call(*bare), 0) << step.name << ", without an array";
     }
+    MemoryStream stream(Stream({1, "k", "v", 0}));
+    bare->LoadFrom(&stream);
+    bare->SaveTo(&stream);
+    EXPECT_TRUE(stream.position == 0 && stream.bytes == Stream({1, "k", "v", 0}) && bare->GetCount() == 0);
 }
-
-// Numbers as 32-bit little-endian; a text as its length and, unless empty, its characters and NUL.
-struct StreamBuilder {
-    Bytes bytes;
-    StreamBuilder& Int(uint32_t v)
-    {
-        bytes.insert(bytes.end(), {uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)});
-        return *this;
-    }
-    StreamBuilder& Chars(const std::string& text)
-    {
-        for (char c : text) {
-            bytes.insert(bytes.end(), {static_cast<unsigned char>(c), 0});
-        }
-        return *this;
-    }
-    StreamBuilder& Text(const std::string& text)
-    {
-        return text.empty() ? Int(0) : Int(static_cast<uint32_t>(text.size())).Chars(text + '\0');
-    }
-};
 
 TEST(KeyValueStream, SaveToWritesCountThenKeyValueAndDataPerEntryAndLoadFromReadsThemBack)
 {
-    CKeyValueTable table;
+    CKeyValueTable table, copy;
     table.Add(T("a"), T("bc"), 0);
     table.Add(T("k"), nullptr, 0x01020304);
     table.Add(T("e"), T(""), 0);
     MemoryStream three;
     table.SaveTo(&three);
-    EXPECT_EQ(three.bytes, StreamBuilder().Int(3).Text("a").Text("bc").Int(0).Text("k").Text("").Int(0x01020304)
-                               .Text("e").Text("").Int(0).bytes);
-    CKeyValueTable copy;
+    EXPECT_EQ(three.bytes, Stream({3, "a", "bc", 0, "k", "", 0x01020304, "e", "", 0}));
     copy.Add(T("stale"), nullptr, 0);
     copy.LoadFrom(&three);
     EXPECT_EQ(Entries(copy), "a=bc/0 k=/16909060 e=/0") << "a null value reads back empty";
@@ -86,20 +120,18 @@ TEST(KeyValueStream, SaveToWritesCountThenKeyValueAndDataPerEntryAndLoadFromRead
 // too long for its buffer ends the load, since the stream cannot be followed.
 TEST(KeyValueStream, CutStreamsLoadEveryCountedRecord)
 {
+    const std::string k259(259, 'k'), k260(260, 'k');
     const struct { const char* name; Bytes bytes; std::string loaded; } cases[] = {
         {"empty stream", {}, ""},
-        {"negative count", StreamBuilder().Int(0xFFFFFFFF).Text("a").Text("b").Int(0).bytes, ""},
-        {"count of three over one record", StreamBuilder().Int(3).Text("k").Text("v").Int(4).bytes,
-         "k=v/4 =/0 =/0"},
-        {"no data word", StreamBuilder().Int(1).Text("k").Text("v").bytes, "k=v/0"},
-        {"key cut in its characters", StreamBuilder().Int(1).Int(3).Chars("ab").bytes, "ab=/0"},
-        {"key of 259 characters", StreamBuilder().Int(1).Text(std::string(259, 'k')).Text("v").Int(0).bytes,
-         std::string(259, 'k') + "=v/0"},
-        {"key of 260 characters",
-         StreamBuilder().Int(2).Text("ok").Text("v").Int(1).Text(std::string(260, 'k')).Text("v").Int(0).bytes,
-         "ok=v/1"},
-        {"huge text length", StreamBuilder().Int(1).Int(0xFFFFFFFF).bytes, ""},
-        {"terminator overwritten", StreamBuilder().Int(1).Int(2).Chars("abc").Text("v").Int(0).bytes, "ab=v/0"},
+        {"negative count", Stream({-1, "a", "b", 0}), ""},
+        {"count of three over one record", Stream({3, "k", "v", 4}), "k=v/4 =/0 =/0"},
+        {"no data word", Stream({1, "k", "v"}), "k=v/0"},
+        {"key cut in its characters", Stream({1, 3, Raw("ab")}), "ab=/0"},
+        {"key of 259 characters", Stream({1, k259, "v", 0}), k259 + "=v/0"},
+        {"key of 260 characters", Stream({2, "ok", "v", 1, k260, "v", 0}), "ok=v/1"},
+        {"value of 260 characters", Stream({2, "ok", "v", 1, "k", k260, 0}), "ok=v/1"},
+        {"huge text length", Stream({1, -1}), ""},
+        {"terminator overwritten", Stream({1, 2, Raw("abc"), "v", 0}), "ab=v/0"},
     };
     for (const auto& c : cases) {
         CKeyValueTable table;
@@ -115,7 +147,7 @@ TEST(KeyValueStream, CutStreamsLoadEveryCountedRecord)
 TEST(KeyValueStream, LoadEndsWhenTheTableCannotGrow)
 {
     CKeyValueTable table;
-    MemoryStream stream(StreamBuilder().Int(100000).bytes);
+    MemoryStream stream(Stream({100000}));
     {
         ScopedAllocationFailure refuseGrowth(2 * CKeyValueTable::kInitialCapacity + 1);
         table.LoadFrom(&stream);
@@ -131,20 +163,16 @@ TEST(KeyValueTableConcurrency, SetAndRemoveFromFourThreadsLoseNothing)
     CKeyValueTable table;
     std::atomic<int> ready{0};
     std::vector<std::thread> threads;
-    std::multiset<std::string> expected, seen;
-    for (int t = 0; t < 4; ++t) {
-        for (int i = 0; i < 1000; i += 2) {
-            expected.insert("k" + std::to_string(t) + "-" + std::to_string(i) + "=set/" + std::to_string(i));
-        }
+    for (uint32_t t = 0; t < 4; ++t) {
         threads.emplace_back([&table, &ready, t] {
             for (++ready; ready.load() < 4;) {
                 std::this_thread::yield(); // all start together, so that the calls really overlap
             }
-            for (int i = 0; i < 1000; ++i) {
-                const WString key = W("k" + std::to_string(t) + "-" + std::to_string(i));
+            for (uint32_t n = t * 1000; n < t * 1000 + 1000; ++n) {
+                const WString key = W(std::to_string(n));
                 table.Set(key.c_str(), T("added"), 0);
-                table.Set(key.c_str(), T("set"), static_cast<uint32_t>(i));
-                if (i % 2 == 1) {
+                table.Set(key.c_str(), T("set"), n);
+                if (n % 2 == 1) {
                     table.Remove(key.c_str());
                 }
             }
@@ -153,11 +181,16 @@ TEST(KeyValueTableConcurrency, SetAndRemoveFromFourThreadsLoseNothing)
     for (std::thread& thread : threads) {
         thread.join();
     }
-    std::istringstream entries(Entries(table));
-    for (std::string entry; entries >> entry;) {
-        seen.insert(entry);
+    // Each even number below 4000 once, as key and data word.
+    std::set<uint32_t> seen;
+    const WCHAR *key = nullptr, *value = nullptr;
+    uint32_t data = 0;
+    for (int32_t index = 0; table.GetAt(index, &key, &value, &data) == 1; ++index) {
+        EXPECT_TRUE(U8(key) == std::to_string(data) && U8(value) == "set" && data % 2 == 0) << U8(key);
+        seen.insert(data);
     }
-    EXPECT_TRUE(seen == expected) << seen.size() << " entries, " << expected.size() << " expected";
+    EXPECT_EQ(table.GetCount(), 2000);
+    EXPECT_EQ(seen.size(), 2000u);
 }
 
 // Two tables filled with "k<i>=v/<i>" entries: the one operated on and a source.
@@ -171,57 +204,42 @@ struct Tables {
     }
 };
 
-// A table's count and last entry, as "count:key=value/data".
-std::string Tail(CKeyValueTable& table)
-{
-    const WCHAR *key = nullptr, *value = nullptr;
-    uint32_t data = 0;
-    table.GetAt(table.GetCount() - 1, &key, &value, &data);
-    return std::to_string(table.GetCount()) + ":" + U8(key) + "=" + U8(value) + "/" + std::to_string(data);
-}
-
 // Each operation with its 1st, 2nd, ... allocation refused until it runs
-// clean; per run the result, the target's tail and the source's count. No
-// run may leak once the tables are gone.
+// clean; per run the result, the target's count and last entry, and the
+// source's count. No run may leak once the tables are gone.
 TEST(KeyValueTableAllocation, RefusalsKeepEveryEntry)
 {
     const struct {
         const char* name;
         int targetCount, sourceCount;
         int (*call)(Tables&);
-        std::vector<std::string> runs;
+        const char* runs;
     } cases[] = {
         {"set of a present key keeps the old value when its copy is refused", 1, 0,
-         [](Tables& t) { return t.target.Set(T("k0"), T("new"), 2); }, {"1 1:k0=v/2 0", "1 1:k0=new/2 0"}},
+         [](Tables& t) { return t.target.Set(T("k0"), T("new"), 2); }, "1 1:k0=v/2 0; 1 1:k0=new/2 0; "},
         // Growth refused; key copy refused; value copy refused, stored null; clean.
         {"add past capacity", CKeyValueTable::kInitialCapacity, 0,
          [](Tables& t) { return t.target.Add(T("new"), T("v"), 1); },
-         {"0 64:k63=v/63 0", "64 64:k63=v/63 0", "65 65:new=(null)/1 0", "65 65:new=v/1 0"}},
+         "0 64:k63=v/63 0; 64 64:k63=v/63 0; 65 65:new=(null)/1 0; 65 65:new=v/1 0; "},
         {"take all that must grow moves everything or nothing", 60, 10,
-         [](Tables& t) { return t.target.TakeAll(&t.source); }, {"0 60:k59=v/59 10", "10 70:k69=v/69 0"}},
+         [](Tables& t) { return t.target.TakeAll(&t.source); }, "0 60:k59=v/59 10; 10 70:k69=v/69 0; "},
     };
     for (const auto& c : cases) {
-        std::vector<std::string> runs;
-        std::unique_ptr<Tables> tables;
-        long live = 0;
-        const auto reset = [&] {
-            live = LiveBlocks();
-            tables.reset(new Tables(c.targetCount, c.sourceCount));
-        };
-        reset();
+        char runs[256] = ""; // off the heap, which is balanced after each run
+        std::unique_ptr<Tables> tables(new Tables(c.targetCount, c.sourceCount));
         int result = 0;
-        SweepAllocationFailures([&] { result = c.call(*tables); },
-                                [&](long nth) {
-                                    // Kept off the heap until the balance is checked.
-                                    char run[64];
-                                    std::snprintf(run, sizeof(run), "%d %s %d", result, Tail(tables->target).c_str(),
-                                                  tables->source.GetCount());
-                                    tables.reset();
-                                    EXPECT_EQ(LiveBlocks(), live) << c.name << ", allocation " << nth << ": leaked";
-                                    runs.push_back(run);
-                                    reset();
-                                });
-        EXPECT_EQ(runs, c.runs) << c.name;
+        SweepBalanced([&] { result = c.call(*tables); },
+                      [&](long) {
+                          const WCHAR *key = nullptr, *value = nullptr;
+                          uint32_t data = 0;
+                          const int32_t count = tables->target.GetCount();
+                          tables->target.GetAt(count - 1, &key, &value, &data);
+                          std::snprintf(runs + std::strlen(runs), sizeof(runs) - std::strlen(runs),
+                                        "%d %d:%s=%s/%u %d; ", result, count, U8(key).c_str(), U8(value).c_str(),
+                                        data, tables->source.GetCount());
+                          tables.reset(new Tables(c.targetCount, c.sourceCount));
+                      });
+        EXPECT_EQ(std::string(runs), c.runs) << c.name;
     }
 }
 

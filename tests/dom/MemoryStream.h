@@ -22,8 +22,7 @@ struct MemoryStream : IByteStream {
     }
     uint32_t Write(const void* buffer, uint32_t count) override
     {
-        const unsigned char* data = static_cast<const unsigned char*>(buffer);
-        bytes.insert(bytes.end(), data, data + count);
+        bytes.insert(bytes.end(), static_cast<const unsigned char*>(buffer), static_cast<const unsigned char*>(buffer) + count);
         return count;
     }
     std::vector<unsigned char> bytes;

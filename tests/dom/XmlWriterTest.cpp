@@ -1,22 +1,35 @@
-// The XML writer: the bytes of a saved document and the shape of each line.
+// The XML writer and its file: the bytes of a saved document, the shape of
+// each line, the file wrapper's two states and reading to the end.
 #include <sstream>
 #include <vector>
 
+#include "kvor/dom/FileWrapper.h"
 #include "DomTestSupport.h"
 
 using namespace kvortest;
 
 namespace {
 
-#define T(s) KVOR_TEXT(s)
 typedef std::vector<std::string> Lines;
 
-// Saves node and gives back the file's lines after the byte-order mark.
+// Saves node over a file of other content and gives back its lines, once
+// the file has been found to hold the mark and those lines, each ended by
+// CR LF, and nothing else.
 Lines Save(IXmlNode& node)
 {
     TempDir dir;
-    EXPECT_EQ(node.SaveToFile(W(dir.File("out.xml")).c_str()), 1u);
-    return TextLines(Utf16FileText(dir.File("out.xml")));
+    const std::string file = dir.File("out.xml");
+    WriteText(file, std::string(1000, 'z'));
+    EXPECT_EQ(node.SaveToFile(W(file).c_str()), 1u);
+    const Lines lines = TextLines(Utf16FileText(file));
+    std::string text;
+    for (const std::string& line : lines) {
+        text += line + "\r\n";
+    }
+    std::vector<unsigned char> bytes = Utf16Bytes(text);
+    bytes.insert(bytes.begin(), {0xFF, 0xFE});
+    EXPECT_EQ(ReadBytes(file), bytes);
+    return lines;
 }
 
 // attributes: "key=value" separated by spaces, a key alone for an attribute stored without a value.
@@ -43,27 +56,17 @@ TEST(XmlWriter, LineShapes)
         if (c.child != nullptr) {
             element.FindOrAddChild(W(c.child).c_str(), &child);
         }
-        if (c.content != nullptr) {
-            kvortest::SetContent(&element, c.content);
+        if (c.content != nullptr) { // only the element parser sets content
+            WCHAR*& content = NodeAccess::Content(element);
+            content = kvor::AllocateArray<WCHAR>(CJXMLNode::kNameCapacity);
+            StringCchCopyW(content, CJXMLNode::kNameCapacity, W(c.content).c_str());
         }
         Lines expected = {"<?xml version=\"1.0\"?>"};
         expected.insert(expected.end(), c.lines.begin(), c.lines.end());
         EXPECT_EQ(Save(c.saveChild ? *child : element), expected) << c.name;
     }
-}
-
-TEST(XmlWriter, MissingFolderSavesNothingAndAnExistingFileIsReplaced)
-{
     TempDir dir;
-    CJXMLNode node(T("e"));
-    EXPECT_EQ(node.SaveToFile(W(dir.File("missing/out.xml")).c_str()), 0u);
-    WriteText(dir.File("existing.xml"), std::string(1000, 'z'));
-    ASSERT_EQ(node.SaveToFile(W(dir.File("existing.xml")).c_str()), 1u);
-    std::vector<unsigned char> saved = {0xFF, 0xFE};
-    for (unsigned char byte : Utf16Bytes("<?xml version=\"1.0\"?>\r\n<e />\r\n")) {
-        saved.push_back(byte);
-    }
-    EXPECT_EQ(ReadBytes(dir.File("existing.xml")), saved) << "the mark and lines only; the old content is gone";
+    EXPECT_EQ(CJXMLNode(T("e")).SaveToFile(W(dir.File("missing/out.xml")).c_str()), 0u) << "no folder, no file";
 }
 
 // From 512 levels the spaces would fill the whole line: those elements are
@@ -82,6 +85,53 @@ TEST(XmlWriter, ElementsFrom512LevelsDownAreLeftOut)
     EXPECT_EQ(lines[512], std::string(511 * 4, ' ') + "<d5") << "cut, as any overlong line";
     EXPECT_EQ(lines[513], std::string(511 * 4, ' ') + "</d");
     EXPECT_EQ(lines.back(), "</d0>");
+}
+
+uint32_t Open(CFileWrapper& file, const std::string& path, DWORD disposition = CREATE_ALWAYS)
+{
+    return file.Open(W(path).c_str(), disposition, disposition == CREATE_ALWAYS ? GENERIC_WRITE : GENERIC_READ,
+                     FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_ATTRIBUTE_NORMAL);
+}
+
+// Lines are UTF-16 with CR LF and no terminator; a null text is an empty line.
+TEST(FileWrapper, OpenAndCloseFollowTheTwoStates)
+{
+    TempDir dir;
+    CFileWrapper file;
+    EXPECT_EQ(file.Close(), 0u);
+    EXPECT_EQ(file.Open(nullptr, OPEN_ALWAYS, GENERIC_READ, 0, FILE_ATTRIBUTE_NORMAL), 0u);
+    EXPECT_EQ(Open(file, dir.File("missing/x")), 0u);
+    ASSERT_EQ(Open(file, dir.File("first")), 1u);
+    EXPECT_EQ(Open(file, dir.File("second")), 0u);
+    EXPECT_FALSE(FileExists(dir.File("second")));
+    char byte = 0;
+    EXPECT_EQ(file.ReadBlock(&byte, 1) + file.ReadBlock(nullptr, 1) + file.WriteBlock(nullptr, 1), 0u)
+        << "nothing is read from a file open for writing, nor from or to nowhere";
+    const struct { const WCHAR* text; uint32_t written; } lines[] = {{T("abc"), 10}, {T(""), 4}, {nullptr, 4}};
+    for (const auto& line : lines) {
+        EXPECT_EQ(file.WriteLine(line.text), line.written) << "the first file stays open";
+    }
+    EXPECT_EQ(file.Close(), 1u);
+    EXPECT_EQ(file.Close(), 0u);
+    EXPECT_EQ(file.WriteLine(T("x")), 0u);
+    EXPECT_EQ(ReadBytes(dir.File("first")), Utf16Bytes("abc\r\n\r\n\r\n"));
+    EXPECT_EQ(Open(file, dir.File("second")), 1u) << "opens again after Close";
+}
+
+TEST(FileWrapper, ReadsTheWholeFileThenZero)
+{
+    TempDir dir;
+    WriteText(dir.File("data"), "hello");
+    CFileWrapper file;
+    ASSERT_EQ(Open(file, dir.File("data"), OPEN_ALWAYS), 1u);
+    char buffer[16] = {};
+    EXPECT_EQ(file.GetSize(), 5u);
+    EXPECT_EQ(file.ReadBlock(buffer, sizeof(buffer)), 5u);
+    EXPECT_EQ(std::string(buffer), "hello");
+    EXPECT_EQ(file.ReadBlock(buffer, sizeof(buffer)), 0u) << "at the end";
+    EXPECT_EQ(file.WriteLine(T("x")), 0u) << "open for reading";
+    file.Close();
+    EXPECT_EQ(file.GetSize() + file.ReadBlock(buffer, sizeof(buffer)), 0u) << "closed";
 }
 
 } // namespace

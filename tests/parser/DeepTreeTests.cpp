@@ -7,13 +7,10 @@
 #include <pthread.h>
 #endif
 
-#include <gtest/gtest.h>
-
 #include <memory>
-#include <string>
 
-#include "TestText.h"
 #include "kvor/parser/XMLParser.h"
+#include "../dom/DomTestSupport.h"
 
 using namespace kvortest;
 
@@ -23,35 +20,36 @@ const size_t kSmallStack = 256 * 1024;
 const int kDepth = 20000;
 
 // Runs work on a thread of its own with a small stack and waits for it.
+#if defined(_WIN32)
+DWORD WINAPI Run(LPVOID work)
+{
+    (*static_cast<void (**)()>(work))();
+    return 0;
+}
 void OnSmallStack(void (*work)())
 {
-#if defined(_WIN32)
-    HANDLE thread = CreateThread(
-        nullptr, kSmallStack,
-        [](LPVOID argument) -> DWORD {
-            (*static_cast<void (**)()>(argument))();
-            return 0;
-        },
-        &work, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
+    HANDLE thread = CreateThread(nullptr, kSmallStack, Run, &work, STACK_SIZE_PARAM_IS_A_RESERVATION, nullptr);
     ASSERT_NE(nullptr, thread);
     WaitForSingleObject(thread, INFINITE);
     CloseHandle(thread);
+}
 #else
+void* Run(void* work)
+{
+    (*static_cast<void (**)()>(work))();
+    return nullptr;
+}
+void OnSmallStack(void (*work)())
+{
     pthread_attr_t attributes;
     pthread_attr_init(&attributes);
     pthread_attr_setstacksize(&attributes, kSmallStack);
     pthread_t thread;
-    ASSERT_EQ(0, pthread_create(
-                     &thread, &attributes,
-                     [](void* argument) -> void* {
-                         (*static_cast<void (**)()>(argument))();
-                         return nullptr;
-                     },
-                     &work));
+    ASSERT_EQ(0, pthread_create(&thread, &attributes, Run, &work));
     pthread_join(thread, nullptr);
     pthread_attr_destroy(&attributes);
-#endif
 }
+#endif
 
 // Builds the tree below a loaded document's element, searches it, saves it
 // and releases it with the parser, all on the small stack.

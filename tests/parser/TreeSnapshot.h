@@ -7,6 +7,7 @@
 #define KVOR_TREE_SNAPSHOT_H
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "kvor/dom/JXMLNode.h"
@@ -18,10 +19,9 @@ struct AttributeSnapshot {
     SnapshotText key;
     bool hasValue;
     SnapshotText value;
-
     bool operator==(const AttributeSnapshot& o) const
     {
-        return key == o.key && hasValue == o.hasValue && value == o.value;
+        return std::tie(key, hasValue, value) == std::tie(o.key, o.hasValue, o.value);
     }
 };
 
@@ -32,11 +32,10 @@ struct NodeSnapshot {
     std::vector<AttributeSnapshot> attributes;
     std::vector<NodeSnapshot> children;
     bool attributeStorage = true; // false when the entry array was refused; not compared
-
     bool operator==(const NodeSnapshot& o) const
     {
-        return name == o.name && hasContent == o.hasContent && content == o.content && attributes == o.attributes &&
-               children == o.children;
+        return std::tie(name, hasContent, content, attributes, children) ==
+               std::tie(o.name, o.hasContent, o.content, o.attributes, o.children);
     }
 };
 
@@ -44,20 +43,13 @@ struct NodeSnapshot {
 // snapshot disturbs nothing the tree's users see.
 inline NodeSnapshot Snapshot(CJXMLNode& node)
 {
-    NodeSnapshot snapshot;
-    snapshot.name = NodeAccess::Name(node);
     const WCHAR* content = NodeAccess::Content(node);
-    snapshot.hasContent = content != nullptr;
-    snapshot.content = snapshot.hasContent ? content : SnapshotText();
     CKeyValueTable& table = NodeAccess::Attributes(node);
-    snapshot.attributeStorage = table.HasStorage();
-    for (int32_t index = 0; index < table.GetCount(); ++index) {
-        const WCHAR* key = nullptr;
-        const WCHAR* value = nullptr;
-        if (table.GetAt(index, &key, &value, nullptr) == 1) {
-            const SnapshotText text = value != nullptr ? value : SnapshotText();
-            snapshot.attributes.push_back({key != nullptr ? key : SnapshotText(), value != nullptr, text});
-        }
+    NodeSnapshot snapshot{NodeAccess::Name(node), content != nullptr, content != nullptr ? content : SnapshotText(),
+                          {}, {}, table.HasStorage()};
+    const WCHAR *key = nullptr, *value = nullptr; // a stored key is never null
+    for (int32_t index = 0; table.GetAt(index, &key, &value, nullptr) == 1; ++index) {
+        snapshot.attributes.push_back({key, value != nullptr, value != nullptr ? value : SnapshotText()});
     }
     for (const XmlNodeListItem* link = NodeAccess::Children(node).head; link != nullptr; link = link->next) {
         if (CJXMLNode* child = dynamic_cast<CJXMLNode*>(link->node)) {

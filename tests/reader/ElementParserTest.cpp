@@ -1,68 +1,72 @@
-// The element parser: the whole element and its single steps.
+// The reader's grammar: the cursor's tokens, the element parser's single
+// steps and whole elements.
+#include <cstdio>
 #include <string>
 
-#include "FailingAllocator.h"
-#include "ReaderTestSupport.h"
+#include "RejectedDocuments.h"
+#include "kvor/reader/ElementReader.h"
+#include "kvor/reader/XmlCursor.h"
+#include "../dom/DomTestSupport.h"
 
-using kvortest::Nested;
-using kvortest::NestedTree;
-using kvortest::U8;
+using namespace kvortest;
 
 namespace {
 
 // kElement runs the parsing constructor; the others run one step of it
 // (kDeclaration reads what follows "<?").
-enum Step { kElement, kComment, kAttribute, kDeclaration };
+enum Step { kElement, kComment, kAttribute, kDeclaration, kName, kValue };
 
 struct ParseCase {
     const char* name;
     Step step;
     std::string text;
-    int32_t result;        // the step's result, or the element's success flag
-    std::string read;      // the tree or pair read, when the step succeeds
+    int32_t result;        // the step's result, a token's length, or the element's success flag
+    std::string read;      // the tree, pair or token copy read, when the step succeeds
     int32_t position = -1; // where the cursor stops, when it matters to what reads next
+    int32_t size = XmlCursor::kTokenLimit; // of a token's buffer; 0: no buffer
 };
 KVOR_PRINTS_CASE_NAME(ParseCase)
 
 class ParserTest : public ::testing::TestWithParam<ParseCase> {};
 
+// Every step, read or failed, frees all it built.
 TEST_P(ParserTest, ResultReadAndPosition)
 {
     const ParseCase& c = GetParam();
-    kvortest::TextCursor t(c.text);
+    const WString text = W(c.text);
     WCHAR key[CJXMLNode::kNameCapacity] = {0};
-    WCHAR value[CJXMLNode::kNameCapacity] = {0};
-    ElementReader reader(t.cursor, nullptr);
+    WCHAR value[CJXMLNode::kNameCapacity] = {KVOR_TEXT('#'), 0};
     int32_t result = -2;
     std::string read;
-    if (c.step == kElement) {
-        CJXMLNode element(t.cursor, result);
-        read = result == 1 ? kvortest::Render(&element) : "";
-    } else if (c.step == kComment) {
-        result = reader.SkipComment();
-    } else if (c.step == kAttribute) {
-        result = reader.ParseAttribute(key, value, CJXMLNode::kNameCapacity);
-        read = result == 1 ? U8(key) + "=" + U8(value) : "";
-    } else {
-        result = reader.ParseXmlDeclaration();
+    read.reserve(1 << 20); // so that what is read takes no block of its own
+    const long live = LiveBlocks();
+    {
+        XmlCursor cursor(text.data(), static_cast<int32_t>(text.size()));
+        ElementReader reader(cursor, nullptr);
+        if (c.step == kElement) {
+            CJXMLNode element(cursor, result);
+            read.assign(result == 1 ? Render(&element) : "");
+        } else if (c.step == kComment) {
+            result = reader.SkipComment();
+        } else if (c.step == kAttribute) {
+            result = reader.ParseAttribute(key, value, CJXMLNode::kNameCapacity);
+            read.assign(result == 1 ? U8(key) + "=" + U8(value) : "");
+        } else if (c.step == kDeclaration) {
+            result = reader.ParseXmlDeclaration();
+        } else { // the copy is cut to the buffer; the length is the token's
+            WCHAR* out = c.size > 0 ? value : nullptr;
+            result = c.step == kName ? cursor.ReadName(out, c.size) : cursor.ReadValue(out, c.size);
+            read.assign(out != nullptr ? U8(out) : "");
+        }
+        EXPECT_TRUE(c.position < 0 || cursor.GetPosition() == c.position) << "stopped at " << cursor.GetPosition();
     }
+    EXPECT_EQ(LiveBlocks(), live) << "blocks left behind";
     EXPECT_EQ(result, c.result);
     EXPECT_EQ(read, c.read);
-    if (c.position >= 0) {
-        EXPECT_EQ(t.cursor.GetPosition(), c.position);
-    }
-    if (c.step == kElement) { // read again, keeping nothing: read or failed, the element frees all it built
-        const long live = kvortest::LiveBlocks();
-        {
-            kvortest::TextCursor again(c.text);
-            int32_t ignored = 0;
-            CJXMLNode element(again.cursor, ignored);
-        }
-        EXPECT_EQ(kvortest::LiveBlocks(), live) << "the element must leave nothing behind";
-    }
 }
 
 const int32_t kMax = CJXMLNode::kMaxDepth;
+const std::string kIdeographicSpace = "\xE3\x80\x80"; // U+3000, white space beyond ASCII
 
 std::string Repeat(const std::string& text, size_t times)
 {
@@ -73,7 +77,35 @@ std::string Repeat(const std::string& text, size_t times)
     return out;
 }
 
+// The rendering of inner below levels of e.
+std::string NestedTree(size_t levels, const std::string& inner)
+{
+    return Repeat("e{", levels) + inner + std::string(levels, '}');
+}
+
+std::string Letters(size_t count)
+{
+    return Repeat("abcdefghijklmnopqrstuvwxyz", 12).substr(0, count);
+}
+
 const ParseCase kCases[] = {
+    // Tokens: a name ends at white space or markup, a value is trimmed
+    {"NameBeforeEquals", kName, "  abc=", 3, "abc", 5},
+    {"NameAfterWhiteSpaceEndsAtSlash", kName, "  />", 0, "", 2},
+    {"NameOverWhiteSpaceOnly", kName, " \t ", 0, "", 3},
+    {"NameRunsToEndOfText", kName, "abc", 3, "abc", 3},
+    {"NameOf259ToEndOfText", kName, Letters(259), 259, Letters(259), 259},
+    {"NameOf259ThenTerminator", kName, Letters(259) + "=", 259, Letters(259), 259},
+    {"NameOf260GivesBackTheLast", kName, Letters(260), 259, Letters(259), 259},
+    {"NameLimitCountsFromFirstNonBlank", kName, "   " + Letters(300), 259, Letters(259), 262},
+    {"ValueTrimmedBothEnds", kValue, "  two  words  'rest", 10, "two  words", 14},
+    {"ValueEmptyBeforeQuote", kValue, "'", 0, "", 0},
+    {"ValueOfWhiteSpaceOnly", kValue, "   ", 0, "", 3},
+    {"ValueLimitCountsLeadingBlanks", kValue, "     " + Letters(300), 254, Letters(254), 259},
+    {"ValueOf259ThenBlanks", kValue, Letters(259) + "    \"", 259, Letters(259), 259},
+    {"ValueTrimsControlAndWideWhiteSpace", kValue, " \t\r\n\v\f" + kIdeographicSpace + "x\r\n'", 1, "x", 10},
+    {"CopyCutToTheBuffer", kName, "abcdef>", 6, "abc", 6, 4},
+    {"NoBufferStillConsumesAndMeasures", kName, " name = ", 4, "", 5, 0},
     // Empty elements and names
     {"OnlyWhiteSpaceInside", kElement, "<a> \r\n\t </a>", 1, "a"},
     {"BlanksAroundSelfClosing", kElement, "< a / >", 1, "a"},
@@ -106,6 +138,7 @@ const ParseCase kCases[] = {
     {"TextUnclosedAtEnd", kElement, "<a>text", 0, ""},
     {"TextOf259", kElement, "<a>" + std::string(259, 't') + "</a>", 1, "a\"" + std::string(259, 't') + "\""},
     // Children
+    {"WideWhiteSpaceBetweenChildren", kElement, "<r>\xE3\x80\x80\v\f<a/>\r\n</r>", 1, "r{a}"},
     // Siblings are read in a loop, not by recursion.
     {"TwentyThousandSiblings", kElement, "<r>" + Repeat("<c/>", 20000) + "</r>", 1, "r{c" + Repeat(",c", 19999) + "}"},
     {"Nested", kElement, "<r><a><b>t</b></a><c x='1'/></r>", 1, "r{a{b\"t\"},c[x=1]}"},
@@ -157,6 +190,41 @@ const ParseCase kCases[] = {
     {"DeclarationNoGreater", kDeclaration, "xml version='1.0'?", -1, "", 18},
     {"DeclarationUnquotedValue", kDeclaration, "xml version=1.0?>", -1, "", 13},
 };
-INSTANTIATE_TEST_SUITE_P(Grammar, ParserTest, ::testing::ValuesIn(kCases), kvortest::CaseName());
+INSTANTIATE_TEST_SUITE_P(Grammar, ParserTest, ::testing::ValuesIn(kCases), CaseName());
+
+// Which characters end a token, checked over every 16-bit character: a name
+// ends at white space (the platform's space class) or at one of = " / < > ? ',
+// a value only at " < > '. Gives the count of characters read otherwise and
+// the first of them.
+std::string TokenEndMismatches(bool isName)
+{
+    const std::u16string ends = isName ? u"=\"/<>?'" : u"\"<>'";
+    int count = 0;
+    char first[16] = "";
+    for (unsigned code = 0; code <= 0xFFFF; ++code) {
+        const WCHAR c = static_cast<WCHAR>(code);
+        const bool endsToken = ends.find(static_cast<char16_t>(c)) != std::u16string::npos ||
+                               (isName && kvor::iswctype(c, kvor::SpaceClass) != 0);
+        // A NUL is read past, but the copy of the token stops at it; a value keeps white space inside.
+        const WString text{KVOR_TEXT('a'), c, KVOR_TEXT('b')};
+        const WString token = endsToken || c == 0 ? text.substr(0, 1) : text;
+        XmlCursor cursor(text.data(), static_cast<int32_t>(text.size()));
+        WCHAR out[XmlCursor::kTokenLimit];
+        const int32_t length = isName ? cursor.ReadName(out, XmlCursor::kTokenLimit)
+                                      : cursor.ReadValue(out, XmlCursor::kTokenLimit);
+        if ((WString(out) != token || length != static_cast<int32_t>(token.size()) ||
+             cursor.GetPosition() != (endsToken ? 1 : 3)) &&
+            count++ == 0) {
+            std::snprintf(first, sizeof(first), "U+%04X", code);
+        }
+    }
+    return count == 0 ? std::string() : std::to_string(count) + " characters, first " + first;
+}
+
+TEST(XmlCursorTokens, NameAndValueEndOnlyAtTheirTerminators)
+{
+    EXPECT_EQ(TokenEndMismatches(true), "") << "names";
+    EXPECT_EQ(TokenEndMismatches(false), "") << "values";
+}
 
 } // namespace

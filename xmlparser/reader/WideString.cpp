@@ -4,10 +4,6 @@
 
 #include "kvor/reader/WhiteSpace.h"
 
-WideString::WideString(const WCHAR* source) : WideString(source, source != nullptr ? kvor::wcslen(source) : 0)
-{
-}
-
 WideString::WideString(const WCHAR* source, size_t length) : m_text(nullptr), m_length(0), m_empty(0)
 {
     AppendClassId(KVOR_CLASS_WIDE_STRING);
@@ -72,32 +68,4 @@ void WideString::TrimLeft()
         std::memmove(m_text, m_text + leading, (m_length - leading + 1) * sizeof(WCHAR));
         m_length -= leading;
     }
-}
-
-uint32_t WideString::GetHashCode()
-{
-    if (m_text == nullptr) {
-        return 0;
-    }
-    if (m_hash != 0) {
-        return m_hash;
-    }
-    uint32_t hash = 0;
-    for (int32_t i = 0; i < m_length; ++i) {
-        hash = hash * 31u + static_cast<uint32_t>(m_text[i]);
-    }
-    m_hash = hash;
-    return hash;
-}
-
-int32_t WideString::Equals(CObjectBase* other)
-{
-    if (other == nullptr || other->GetClassId() != KVOR_CLASS_WIDE_STRING) {
-        return 0;
-    }
-    const WideString* string = static_cast<const WideString*>(other);
-    if (m_text == nullptr || string->m_text == nullptr) {
-        return 0;
-    }
-    return kvor::wcscmp(m_text, string->m_text) == 0 ? 1 : 0;
 }

@@ -7,7 +7,6 @@
 
 class WideString : public CObjectBase {
 public:
-    explicit WideString(const WCHAR* source);
     // The first length characters of source, none of them NUL.
     WideString(const WCHAR* source, size_t length);
     ~WideString() override;
@@ -20,9 +19,6 @@ public:
     // Never null: the empty string when the copy could not be allocated.
     const WCHAR* GetText() const { return m_text != nullptr ? m_text : &m_empty; }
     int32_t GetLength() const { return m_length; }
-
-    uint32_t GetHashCode() override;
-    int32_t Equals(CObjectBase* other) override;
 
 private:
     void MakeEmpty();
