@@ -298,6 +298,7 @@ int main(int argc, char** argv)
     const bool withSecondThread = TakeFlag(arguments, "--second-thread");
     const bool inProcess = !TakeFlag(arguments, "--whole-process-only");
     const bool wholeProcess = !TakeFlag(arguments, "--in-process-only");
+    const std::string baseline = TakeValue(arguments, "--baseline", "");
     const double roundsScale = std::atof(TakeValue(arguments, "--rounds-scale", "1").c_str());
     std::unique_ptr<IdleThread> secondThread;
     if (withSecondThread) {
@@ -316,7 +317,7 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
 
     bool ok = true;
-    WholeProcessTable wholeProcessTable(KVOR_PROCESS_ROUNDS_PROGRAM, withSecondThread);
+    WholeProcessTable wholeProcessTable(KVOR_PROCESS_ROUNDS_PROGRAM, baseline, withSecondThread);
     if (wholeProcess) {
         ok = wholeProcessTable.Run(WholeProcessDocuments(documents, roundsScale > 0 ? roundsScale : 1));
     }

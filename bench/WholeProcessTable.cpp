@@ -9,19 +9,6 @@ namespace kvorbench {
 
 namespace {
 
-struct Column {
-    const char* name;
-    const char* parser; // as kvor_process_rounds names it
-    bool utf16;
-};
-
-// Ours on both encodings; the peers on the ANSI (UTF-8) file, which all of them read.
-const Column kColumns[] = {{"ours UTF-16", "ours", true},
-                           {"ours ANSI", "ours", false},
-                           {"tinyxml2", "tinyxml2", false},
-                           {"pugixml", "pugixml", false},
-                           {"libxml2", "libxml2", false}};
-
 // Each parser's rounds are split over this many processes, which take turns.
 const int kProcessesPerParser = 3;
 
@@ -70,9 +57,25 @@ std::string MallocSettings()
 
 } // namespace
 
-bool WholeProcessTable::RunBatch(Cell& cell, const std::string& parser, const std::string& path, long rounds)
+// Ours on both encodings; the peers on the ANSI (UTF-8) file, which all of them read.
+std::vector<WholeProcessTable::Column> WholeProcessTable::Columns() const
 {
-    const std::string command = Quoted(m_program) + " " + parser + " " + Quoted(path) + " " +
+    std::vector<Column> columns;
+    if (!m_baseline.empty()) {
+        columns.push_back(Column{"baseline UTF-16", "ours", true, true});
+    }
+    columns.push_back(Column{"ours UTF-16", "ours", true, false});
+    columns.push_back(Column{"ours ANSI", "ours", false, false});
+    for (const char* peer : {"tinyxml2", "pugixml", "libxml2"}) {
+        columns.push_back(Column{peer, peer, false, false});
+    }
+    return columns;
+}
+
+bool WholeProcessTable::RunBatch(Cell& cell, const Column& column, const std::string& path, long rounds)
+{
+    const std::string& program = column.baseline ? m_baseline : m_program;
+    const std::string command = Quoted(program) + " " + column.parser + " " + Quoted(path) + " " +
                                 std::to_string(rounds) + (m_secondThread ? " --second-thread" : "");
     FILE* output = popen(command.c_str(), "r");
     if (output == nullptr) {
@@ -90,18 +93,19 @@ bool WholeProcessTable::RunBatch(Cell& cell, const std::string& parser, const st
 bool WholeProcessTable::Run(const std::vector<RoundDocument>& documents)
 {
     bool ok = true;
+    const std::vector<Column> columns = Columns();
     for (const RoundDocument& document : documents) {
         m_documents.push_back(document.name);
         const size_t first = m_cells.size();
-        for (const Column& column : kColumns) {
+        for (const Column& column : columns) {
             m_cells.push_back(Cell{document.name, column.name, {}, {}});
         }
         const long perProcess = std::max(1L, document.rounds / kProcessesPerParser);
         for (int turn = 0; turn < kProcessesPerParser; ++turn) {
-            for (size_t c = 0; c < sizeof(kColumns) / sizeof(kColumns[0]); ++c) {
-                const Column& column = kColumns[c];
+            for (size_t c = 0; c < columns.size(); ++c) {
+                const Column& column = columns[c];
                 const std::string& path = column.utf16 ? document.utf16Path : document.ansiPath;
-                if (!RunBatch(m_cells[first + c], column.parser, path, perProcess)) {
+                if (!RunBatch(m_cells[first + c], column, path, perProcess)) {
                     std::fprintf(stderr, "whole-process: %s on %s failed\n", column.parser, path.c_str());
                     ok = false;
                 }
@@ -141,19 +145,20 @@ void WholeProcessTable::Print(double inProcessRatio) const
                 kProcessesPerParser, MallocSettings().c_str(),
                 m_secondThread ? "; a second, idle thread in every process" : "");
     std::printf("Cells: median ms [interquartile range] (min to max), over the rounds shown.\n\n");
+    const std::vector<Column> columns = Columns();
     std::printf("| document | rounds |");
-    for (const Column& column : kColumns) {
-        std::printf(" %s |", column.name);
+    for (const Column& column : columns) {
+        std::printf(" %s |", column.name.c_str());
     }
     std::printf(" ours UTF-16 / tinyxml2 |\n|---|---:|");
-    for (size_t i = 0; i <= sizeof(kColumns) / sizeof(kColumns[0]); ++i) {
+    for (size_t i = 0; i <= columns.size(); ++i) {
         std::printf("---:|");
     }
     std::printf("\n");
     for (const std::string& document : m_documents) {
-        const Cell* first = Find(document, kColumns[0].name);
+        const Cell* first = Find(document, columns[0].name);
         std::printf("| %s | %ld |", document.c_str(), first != nullptr ? first->statistics.rounds : 0);
-        for (const Column& column : kColumns) {
+        for (const Column& column : columns) {
             const Cell* cell = Find(document, column.name);
             if (cell == nullptr || cell->statistics.rounds == 0) {
                 std::printf(" - |");
@@ -175,6 +180,9 @@ void WholeProcessTable::Print(double inProcessRatio) const
                         std::abs(whole / inProcessRatio - 1) * 100, whole >= inProcessRatio ? "above" : "below");
         }
         std::printf("\n");
+    }
+    if (!m_baseline.empty()) {
+        std::printf("\nbaseline: %s\n", m_baseline.c_str());
     }
 }
 

@@ -26,8 +26,13 @@ struct RoundStatistics {
 
 class WholeProcessTable {
 public:
-    // program: the path of kvor_process_rounds.
-    WholeProcessTable(std::string program, bool secondThread) : m_program(program), m_secondThread(secondThread) {}
+    // program: the path of kvor_process_rounds. baseline, when not empty:
+    // that program of another build, whose "ours" gets a column of its own
+    // (this library before a change, measured in the same run).
+    WholeProcessTable(std::string program, std::string baseline, bool secondThread)
+        : m_program(program), m_baseline(baseline), m_secondThread(secondThread)
+    {
+    }
 
     // Runs every parser on every document; false when a process failed.
     bool Run(const std::vector<RoundDocument>& documents);
@@ -38,6 +43,12 @@ public:
     double Ratio(const std::string& document) const;
 
 private:
+    struct Column {
+        std::string name;
+        const char* parser; // as kvor_process_rounds names it
+        bool utf16;
+        bool baseline;
+    };
     struct Cell {
         std::string document;
         std::string column; // "ours UTF-16", "tinyxml2", ...
@@ -45,10 +56,12 @@ private:
         RoundStatistics statistics;
     };
 
-    bool RunBatch(Cell& cell, const std::string& parser, const std::string& path, long rounds);
+    std::vector<Column> Columns() const;
+    bool RunBatch(Cell& cell, const Column& column, const std::string& path, long rounds);
     const Cell* Find(const std::string& document, const std::string& column) const;
 
     std::string m_program;
+    std::string m_baseline;
     bool m_secondThread;
     std::vector<Cell> m_cells;
     std::vector<std::string> m_documents;

@@ -8,7 +8,7 @@ set -euo pipefail
 usage() {
     cat <<'EOF_USAGE'
 usage: bench/run.sh [--second-thread] [--in-process-only | --whole-process-only]
-                    [--rounds-scale=F] [Google Benchmark options]
+                    [--rounds-scale=F] [--baseline=PROGRAM] [Google Benchmark options]
 
 Builds the load benchmarks (Release, in build-bench/) and runs them, then
 prints two tables:
@@ -31,6 +31,9 @@ given from both, side by side.
   --whole-process-only           only the whole-process table
   --rounds-scale=F               whole process: F times the rounds (default 1:
                                  3000, 90 and 15 a parser)
+  --baseline=PROGRAM             whole process: also the kvor_process_rounds of
+                                 another build (this library before a change),
+                                 as a column of its own in the same run
   --benchmark_filter=REGEX       in process: only the matching benchmarks (config-1MB, heap/)
   --benchmark_repetitions=N      in process: repetitions (default 5, medians shown)
 
