@@ -80,18 +80,25 @@ TEST(BlockPool, BlocksAreAlignedOwnAndOfFullSize)
     EXPECT_EQ(kvortest::LiveBlocks(), liveWithList);
 }
 
-// A freed tree's chunks go back to the system as they empty, but for one
-// per class; a block in use keeps its chunk.
-TEST(BlockPool, EmptyChunksGoBackButOnePerClass)
+// A freed tree's chunks are kept as they empty, and the next tree takes
+// them whatever its sizes; a block in use keeps its chunk; asked to, the
+// pool gives every empty chunk back.
+TEST(BlockPool, EmptyChunksAreKeptForAnyClassUntilReleased)
 {
     BlockPool pool;
     std::vector<Block> blocks = TakeMany(pool, 100, 1536);
     const std::vector<Block> strings = TakeMany(pool, 1000, 100);
     EXPECT_EQ(pool.BlocksInUse(), 1100u);
+    const size_t chunks = pool.ChunkCount();
     blocks.insert(blocks.end(), strings.begin(), strings.end() - 1);
     EXPECT_EQ(GiveAll(blocks), "");
-    EXPECT_EQ(pool.ChunkCount(), 3u) << "an empty one per class and the chunk in use";
+    EXPECT_EQ(pool.ChunkCount(), chunks);
     EXPECT_EQ(pool.BlocksInUse(), 1u);
+    const std::vector<Block> others = TakeMany(pool, 200, 700);
+    EXPECT_EQ(pool.ChunkCount(), chunks) << "a new tree of other sizes took new chunks";
+    EXPECT_EQ(GiveAll(others), "");
+    pool.ReleaseEmptyChunks();
+    EXPECT_EQ(pool.ChunkCount(), 1u) << "the chunk in use";
     EXPECT_EQ(GiveAll({strings.back()}), "");
     pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
