@@ -42,9 +42,11 @@ namespace kvor {
 struct PoolChunk;
 
 // Stands in front of every block that Allocate hands out: the chunk of a
-// pooled block, null for a block of its own from the system heap.
+// pooled block, null for a block of its own from the system heap, whose
+// size it also keeps (the header is as large as the alignment makes it).
 struct alignas(std::max_align_t) BlockHeader {
     PoolChunk* chunk;
+    size_t largeBytes;
 };
 
 inline BlockHeader* HeaderOf(void* block)

@@ -82,8 +82,9 @@ T* AllocateArray(size_t count)
     return static_cast<T*>(Allocate(count * sizeof(T)));
 }
 
-// Gives the heap's empty chunks back to the system; the library's loader
-// glue calls it when the library is unloaded.
+// Gives the heap's empty chunks, and the large block it keeps for the next
+// load, back to the system; the library's loader glue calls it when the
+// library is unloaded.
 void ReleaseSpareMemory() noexcept;
 
 class HeapObject;
@@ -121,8 +122,8 @@ namespace testing {
 typedef void* (*AllocationHook)(size_t bytes);
 void SetAllocationHook(AllocationHook hook);
 
-// What the pool holds now: blocks handed out and not yet released, and
-// chunks taken from the system.
+// What the heap holds now: blocks handed out and not yet released, and the
+// blocks it took from the system for itself (chunks, the kept large block).
 struct HeapCount {
     size_t blocks;
     size_t chunks;
