@@ -49,6 +49,9 @@ CJXMLNode::~CJXMLNode()
         m_children.head = link->next;
         delete link;
         CJXMLNode* element = AsElement(child);
+        if (element != nullptr) {
+            kvor::WillRelease(element->m_content);
+        }
         if (element != nullptr && element->m_children.head != nullptr) {
             element->m_children.tail->next = m_children.head;
             m_children.head = element->m_children.head;
@@ -56,6 +59,7 @@ CJXMLNode::~CJXMLNode()
             element->m_children.tail = nullptr;
             element->m_children.count = 0;
         }
+        kvor::WillRelease(m_children.head);
         delete child;
     }
     m_children.tail = nullptr;

@@ -72,6 +72,16 @@ int swprintf(WCHAR* buffer, size_t count, const WCHAR* format, ...);
 void* Allocate(size_t bytes);
 void Release(void* block) noexcept;
 
+// A hint that block (may be null) is released soon: the heap's bookkeeping
+// in front of it is fetched meanwhile, so that a run of releases - a tree's
+// - does not wait on each block's memory in turn.
+inline void WillRelease(const void* block) noexcept
+{
+    if (block != nullptr) {
+        __builtin_prefetch(static_cast<const char*>(block) - 1, 1);
+    }
+}
+
 // count elements of T, or null when refused or when the size overflows.
 template <typename T>
 T* AllocateArray(size_t count)
