@@ -1,4 +1,4 @@
-// WideString: a heap copy of a token, trimmed in place by the readers.
+// WideString: a heap copy of a token, as the token readers trimmed it.
 #ifndef KVOR_WIDE_STRING_H
 #define KVOR_WIDE_STRING_H
 
@@ -14,9 +14,6 @@ public:
     WideString(const WideString&) = delete;
     WideString& operator=(const WideString&) = delete;
 
-    void Trim();
-    void TrimRight();
-    void TrimLeft();
     // Never null: the empty string when the copy could not be allocated.
     const WCHAR* GetText() const { return m_text != nullptr ? m_text : &m_empty; }
     int32_t GetLength() const { return m_length; }
@@ -25,8 +22,6 @@ public:
     int32_t Equals(CObjectBase* other) override;
 
 private:
-    void MakeEmpty();
-
     WCHAR* m_text;
     int32_t m_length;
     WCHAR m_empty;
