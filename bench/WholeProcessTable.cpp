@@ -81,10 +81,12 @@ bool WholeProcessTable::RunBatch(Cell& cell, const Column& column, const std::st
     if (output == nullptr) {
         return false;
     }
-    long long nanoseconds = 0;
+    long long wall = 0;
+    long long cpu = 0;
     long read = 0;
-    while (std::fscanf(output, "%lld", &nanoseconds) == 1) {
-        cell.seconds.push_back(static_cast<double>(nanoseconds) * 1e-9);
+    while (std::fscanf(output, "%lld %lld", &wall, &cpu) == 2) {
+        cell.seconds.push_back(static_cast<double>(wall) * 1e-9);
+        cell.cpuSeconds.push_back(static_cast<double>(cpu) * 1e-9);
         ++read;
     }
     return pclose(output) == 0 && read == rounds;
@@ -98,7 +100,7 @@ bool WholeProcessTable::Run(const std::vector<RoundDocument>& documents)
         m_documents.push_back(document.name);
         const size_t first = m_cells.size();
         for (const Column& column : columns) {
-            m_cells.push_back(Cell{document.name, column.name, {}, {}});
+            m_cells.push_back(Cell{document.name, column.name, {}, {}, {}, {}});
         }
         const long perProcess = std::max(1L, document.rounds / kProcessesPerParser);
         for (int turn = 0; turn < kProcessesPerParser; ++turn) {
@@ -113,6 +115,7 @@ bool WholeProcessTable::Run(const std::vector<RoundDocument>& documents)
         }
         for (size_t c = first; c < m_cells.size(); ++c) {
             m_cells[c].statistics = StatisticsOf(m_cells[c].seconds);
+            m_cells[c].cpuStatistics = StatisticsOf(m_cells[c].cpuSeconds);
         }
     }
     return ok;
@@ -128,23 +131,19 @@ const WholeProcessTable::Cell* WholeProcessTable::Find(const std::string& docume
     return nullptr;
 }
 
-double WholeProcessTable::Ratio(const std::string& document) const
+double WholeProcessTable::Ratio(const std::string& document, bool cpu) const
 {
     const Cell* ours = Find(document, "ours UTF-16");
     const Cell* tinyxml2 = Find(document, "tinyxml2");
-    if (ours == nullptr || tinyxml2 == nullptr || tinyxml2->statistics.median <= 0) {
+    if (ours == nullptr || tinyxml2 == nullptr) {
         return 0;
     }
-    return ours->statistics.median / tinyxml2->statistics.median;
+    const double theirs = (cpu ? tinyxml2->cpuStatistics : tinyxml2->statistics).median;
+    return theirs > 0 ? (cpu ? ours->cpuStatistics : ours->statistics).median / theirs : 0;
 }
 
-void WholeProcessTable::Print(double inProcessRatio) const
+void WholeProcessTable::PrintTable(bool cpu) const
 {
-    std::printf("\n## Whole process: create, load, walk every element, release (wall clock per round)\n\n");
-    std::printf("Each parser in fresh processes of its own (%d per parser, taking turns), malloc: %s%s.\n",
-                kProcessesPerParser, MallocSettings().c_str(),
-                m_secondThread ? "; a second, idle thread in every process" : "");
-    std::printf("Cells: median ms [interquartile range] (min to max), over the rounds shown.\n\n");
     const std::vector<Column> columns = Columns();
     std::printf("| document | rounds |");
     for (const Column& column : columns) {
@@ -164,19 +163,34 @@ void WholeProcessTable::Print(double inProcessRatio) const
                 std::printf(" - |");
                 continue;
             }
-            const RoundStatistics& s = cell->statistics;
+            const RoundStatistics& s = cpu ? cell->cpuStatistics : cell->statistics;
             std::printf(" %.3f [%.3f-%.3f] (%.3f-%.3f) |", s.median * 1e3, s.lowerQuartile * 1e3,
                         s.upperQuartile * 1e3, s.min * 1e3, s.max * 1e3);
         }
-        std::printf(" %.2f |\n", Ratio(document));
+        std::printf(" %.2f |\n", Ratio(document, cpu));
     }
-    const double whole = Ratio("config-1MB");
+}
+
+void WholeProcessTable::Print(double inProcessRatio) const
+{
+    std::printf("\n## Whole process: create, load, walk every element, release (per round)\n\n");
+    std::printf("Each parser in fresh processes of its own (%d per parser, taking turns), malloc: %s%s.\n",
+                kProcessesPerParser, MallocSettings().c_str(),
+                m_secondThread ? "; a second, idle thread in every process" : "");
+    std::printf("Cells: median ms [interquartile range] (min to max), over the rounds shown.\n\n");
+    std::printf("Wall clock:\n\n");
+    PrintTable(false);
+    // On a machine shared with other work the wall clock also counts the
+    // time a process waited for a processor; its CPU time does not.
+    std::printf("\nCPU time of the process, the same rounds:\n\n");
+    PrintTable(true);
+    const double whole = Ratio("config-1MB", false);
     if (whole > 0) {
-        std::printf("\nGoal line, config-1MB, ours (UTF-16) over tinyxml2 (UTF-8): whole process %.2f (goal: at most "
-                    "1.5)",
-                    whole);
+        std::printf("\nGoal line, config-1MB, ours (UTF-16) over tinyxml2 (UTF-8): whole process %.2f by the wall "
+                    "clock, %.2f by CPU time (goal: at most 1.5)",
+                    whole, Ratio("config-1MB", true));
         if (inProcessRatio > 0) {
-            std::printf(", in process %.2f (load and free, CPU time): the whole process is %.0f %% %s", inProcessRatio,
+            std::printf("; in process %.2f (load and free, CPU time): the whole process is %.0f %% %s", inProcessRatio,
                         std::abs(whole / inProcessRatio - 1) * 100, whole >= inProcessRatio ? "above" : "below");
         }
         std::printf("\n");

@@ -39,8 +39,9 @@ public:
     // The table, and the goal line's ratio beside the in-process one
     // (inProcessRatio <= 0: not measured in this run).
     void Print(double inProcessRatio) const;
-    // ours (UTF-16) over tinyxml2 on the document, by medians; 0 when not measured.
-    double Ratio(const std::string& document) const;
+    // ours (UTF-16) over tinyxml2 on the document, by the medians of the
+    // wall clock or of the CPU time; 0 when not measured.
+    double Ratio(const std::string& document, bool cpu) const;
 
 private:
     struct Column {
@@ -52,13 +53,16 @@ private:
     struct Cell {
         std::string document;
         std::string column; // "ours UTF-16", "tinyxml2", ...
-        std::vector<double> seconds;
+        std::vector<double> seconds;    // wall clock
+        std::vector<double> cpuSeconds; // the process's CPU time
         RoundStatistics statistics;
+        RoundStatistics cpuStatistics;
     };
 
     std::vector<Column> Columns() const;
     bool RunBatch(Cell& cell, const Column& column, const std::string& path, long rounds);
     const Cell* Find(const std::string& document, const std::string& column) const;
+    void PrintTable(bool cpu) const;
 
     std::string m_program;
     std::string m_baseline;
