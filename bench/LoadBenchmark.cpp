@@ -21,20 +21,20 @@
 #include <sys/single_threaded.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <cstdio>
-#include <condition_variable>
 #include <cstdlib>
 #include <memory>
-#include <mutex>
 #include <string>
-#include <thread>
 #include <vector>
 
 #include "DocumentGenerator.h"
 #include "HeapMeter.h"
+#include "IdleThread.h"
 #include "kvor/dom/JXMLNode.h"
 #include "Peers.h"
 #include "SideBySideTable.h"
+#include "WholeProcessTable.h"
 #include "kvor/parser/XMLParser.h"
 
 namespace kvorbench {
@@ -236,33 +236,6 @@ std::vector<char*> WithDefaults(int argc, char** argv)
     return arguments;
 }
 
-// A thread that does nothing until the program ends.
-class IdleThread {
-public:
-    IdleThread()
-        : m_thread([this] {
-              std::unique_lock<std::mutex> lock(m_mutex);
-              m_wake.wait(lock, [this] { return m_done; });
-          })
-    {
-    }
-    ~IdleThread()
-    {
-        {
-            std::lock_guard<std::mutex> lock(m_mutex);
-            m_done = true;
-        }
-        m_wake.notify_one();
-        m_thread.join();
-    }
-
-private:
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    bool m_done = false;
-    std::thread m_thread;
-};
-
 // Removes the flag from the arguments; whether it was there.
 bool TakeFlag(std::vector<char*>& arguments, const std::string& flag)
 {
@@ -273,6 +246,40 @@ bool TakeFlag(std::vector<char*>& arguments, const std::string& flag)
         }
     }
     return false;
+}
+
+// Removes "--flag=VALUE" from the arguments; VALUE, or fallback when absent.
+std::string TakeValue(std::vector<char*>& arguments, const std::string& flag, const std::string& fallback)
+{
+    const std::string prefix = flag + "=";
+    for (auto it = arguments.begin(); it != arguments.end(); ++it) {
+        const std::string argument = *it;
+        if (argument.rfind(prefix, 0) == 0) {
+            arguments.erase(it);
+            return argument.substr(prefix.size());
+        }
+    }
+    return fallback;
+}
+
+// The configuration documents, 16 KB, 1 MB and 8 MB, with rounds enough
+// for a stable median (about a second of our parser each on a quiet machine).
+std::vector<RoundDocument> WholeProcessDocuments(const std::vector<DocumentFiles>& documents, double roundsScale)
+{
+    const struct {
+        const char* name;
+        long rounds;
+    } chosen[] = {{"config-16KB", 3000}, {"config-1MB", 90}, {"config-8MB", 15}};
+    std::vector<RoundDocument> rounds;
+    for (const auto& choice : chosen) {
+        for (const DocumentFiles& document : documents) {
+            if (document.name == choice.name) {
+                const long count = std::max(3L, static_cast<long>(static_cast<double>(choice.rounds) * roundsScale));
+                rounds.push_back(RoundDocument{document.name, document.ansiPath, document.utf16Path, count});
+            }
+        }
+    }
+    return rounds;
 }
 
 } // namespace
@@ -288,8 +295,13 @@ int main(int argc, char** argv)
     RegisterAll(documents, documentFolder);
 
     std::vector<char*> arguments = WithDefaults(argc, argv);
+    const bool withSecondThread = TakeFlag(arguments, "--second-thread");
+    const bool inProcess = !TakeFlag(arguments, "--whole-process-only");
+    const bool wholeProcess = !TakeFlag(arguments, "--in-process-only");
+    const std::string baseline = TakeValue(arguments, "--baseline", "");
+    const double roundsScale = std::atof(TakeValue(arguments, "--rounds-scale", "1").c_str());
     std::unique_ptr<IdleThread> secondThread;
-    if (TakeFlag(arguments, "--second-thread")) {
+    if (withSecondThread) {
         secondThread.reset(new IdleThread());
         std::printf("A second, idle thread is alive during the run.\n");
     }
@@ -299,16 +311,28 @@ int main(int argc, char** argv)
         return 1;
     }
     SideBySideTable table;
-    benchmark::RunSpecifiedBenchmarks(&table);
+    if (inProcess) {
+        benchmark::RunSpecifiedBenchmarks(&table);
+    }
     benchmark::Shutdown();
 
-    std::vector<std::string> names;
-    int parserCount = 0;
-    const Parser* parsers = Parsers(&parserCount);
-    for (int p = 0; p < parserCount; ++p) {
-        names.push_back(parsers[p].name);
+    bool ok = true;
+    WholeProcessTable wholeProcessTable(KVOR_PROCESS_ROUNDS_PROGRAM, baseline, withSecondThread);
+    if (wholeProcess) {
+        ok = wholeProcessTable.Run(WholeProcessDocuments(documents, roundsScale > 0 ? roundsScale : 1));
     }
-    table.Print(names);
+    if (inProcess) {
+        std::vector<std::string> names;
+        int parserCount = 0;
+        const Parser* parsers = Parsers(&parserCount);
+        for (int p = 0; p < parserCount; ++p) {
+            names.push_back(parsers[p].name);
+        }
+        table.Print(names);
+    }
+    if (wholeProcess) {
+        wholeProcessTable.Print(inProcess ? table.GoalRatio() : 0);
+    }
     xmlCleanupParser();
-    return 0;
+    return ok ? 0 : 1;
 }

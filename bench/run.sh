@@ -1,20 +1,45 @@
 #!/usr/bin/env bash
 # Builds the load benchmarks (Release, in build-bench/) and runs them; the
-# side-by-side tables of the medians come last. Arguments go to the
-# benchmark program, e.g. --benchmark_filter=config-1MB.
+# side-by-side tables of the medians come last, the in-process table and the
+# whole-process table. Arguments go to the benchmark program, e.g.
+# --benchmark_filter=config-1MB.
 set -euo pipefail
 
 usage() {
     cat <<'EOF_USAGE'
-usage: bench/run.sh [--second-thread] [Google Benchmark options]
+usage: bench/run.sh [--second-thread] [--in-process-only | --whole-process-only]
+                    [--rounds-scale=F] [--baseline=PROGRAM] [Google Benchmark options]
 
-Builds the load benchmarks (Release, in build-bench/) and runs them: this
-library, pugixml, tinyxml2, expat and libxml2 load the same generated
-documents; the side-by-side tables of the medians come last.
+Builds the load benchmarks (Release, in build-bench/) and runs them, then
+prints two tables:
 
-  --second-thread                keep an idle second thread alive for the run
-  --benchmark_filter=REGEX       run only the matching benchmarks (config-1MB, heap/)
-  --benchmark_repetitions=N      repetitions (default 5, medians shown)
+  in process     this library, pugixml, tinyxml2, expat and libxml2 load and
+                 free the same generated documents in one process (Google
+                 Benchmark, CPU time, median of the repetitions);
+  whole process  each parser in fresh processes of its own
+                 (build-bench/bench/kvor_process_rounds), each round from
+                 creating the parser through loading and one walk over every
+                 element to releasing it, on the configuration documents of
+                 16 KB, 1 MB and 8 MB, timed by the wall clock and by the
+                 process's CPU time: median, interquartile range, min and max
+                 of the rounds.
+
+The goal line (config-1MB, ours on UTF-16 against tinyxml2 on UTF-8) is
+given from both, side by side.
+
+  --second-thread                keep an idle second thread alive in every process
+  --in-process-only              only the in-process table
+  --whole-process-only           only the whole-process table
+  --rounds-scale=F               whole process: F times the rounds (default 1:
+                                 3000, 90 and 15 a parser)
+  --baseline=PROGRAM             whole process: also the kvor_process_rounds of
+                                 another build (this library before a change),
+                                 as a column of its own in the same run
+  --benchmark_filter=REGEX       in process: only the matching benchmarks (config-1MB, heap/)
+  --benchmark_repetitions=N      in process: repetitions (default 5, medians shown)
+
+Every process gets the same environment, so the same malloc settings
+(GLIBC_TUNABLES and the MALLOC_ variables, shown above the table).
 
 Missing Debian packages are installed when run as root. Google Benchmark's
 own options: build-bench/bench/kvor_load_benchmark --help (once built).

@@ -177,7 +177,7 @@ KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
         sizeClass.spare = chunk;
     } else {
         pool.Unlink(chunk);
-        pool.DropChunk(chunk);
+        pool.RetireChunk(chunk);
     }
 }
 
@@ -191,6 +191,12 @@ KVOR_HEAP_INTERNAL void BlockPool::ReleaseEmptyChunks() noexcept
             sizeClass.spare = nullptr;
         }
     }
+    while (m_reserve != nullptr) {
+        PoolChunk* chunk = m_reserve;
+        m_reserve = chunk->next;
+        DropChunk(chunk);
+    }
+    m_reserveCount = 0;
 }
 
 size_t BlockPool::ChunkCount() const noexcept
@@ -205,15 +211,22 @@ size_t BlockPool::BlocksInUse() const noexcept
 
 KVOR_HEAP_INTERNAL PoolChunk* BlockPool::AddChunk(size_t classIndex) noexcept
 {
-    char* memory = static_cast<char*>(::operator new(kChunkBytes, std::nothrow));
-    if (memory == nullptr) {
-        return nullptr;
+    char* memory = reinterpret_cast<char*>(m_reserve);
+    if (memory != nullptr) {
+        m_reserve = m_reserve->next;
+        --m_reserveCount;
+    } else {
+        memory = static_cast<char*>(::operator new(kChunkBytes, std::nothrow));
+        if (memory == nullptr) {
+            return nullptr;
+        }
+        ++m_chunkCount;
+        // The chunk's own bookkeeping stays addressable: the pool's lists of
+        // chunks run through it, and the leak checker follows only pointers in
+        // memory the program may touch. A chunk from the reserve is marked so
+        // already: every block in it was released.
+        MarkUnaddressable(memory + kSlotsStart, kChunkBytes - kSlotsStart);
     }
-    ++m_chunkCount;
-    // The chunk's own bookkeeping stays addressable: the pool's lists of
-    // chunks run through it, and the leak checker follows only pointers in
-    // memory the program may touch.
-    MarkUnaddressable(memory + kSlotsStart, kChunkBytes - kSlotsStart);
     PoolChunk* chunk = ::new (memory) PoolChunk();
     chunk->pool = this;
     chunk->unused = memory + kSlotsStart;
@@ -222,6 +235,17 @@ KVOR_HEAP_INTERNAL PoolChunk* BlockPool::AddChunk(size_t classIndex) noexcept
     chunk->classIndex = classIndex;
     Link(chunk);
     return chunk;
+}
+
+KVOR_HEAP_INTERNAL void BlockPool::RetireChunk(PoolChunk* chunk) noexcept
+{
+    if (m_reserveCount == kReserveChunks) {
+        DropChunk(chunk);
+        return;
+    }
+    chunk->next = m_reserve;
+    m_reserve = chunk;
+    ++m_reserveCount;
 }
 
 KVOR_HEAP_INTERNAL void BlockPool::DropChunk(PoolChunk* chunk) noexcept

@@ -4,9 +4,12 @@
 // text, and loading or freeing a document allocates or frees them in long
 // runs. The pool serves them from 16 KB chunks, one size class per 16 bytes
 // up to 2 KB. Each class keeps one empty chunk of its own, so that a block
-// freed and taken again at once does not cost a chunk each time; other
-// chunks go back to the system as soon as they are empty. (Keeping them for
-// the next tree measured slower on a 1 MB document and no faster on 16 KB.)
+// freed and taken again at once does not cost a chunk each time. Other
+// chunks that empty go to a reserve shared by all classes, up to 64 MB, and
+// the next tree takes its chunks from there: given back to the system, they
+// came back as fresh pages, and faulting in and clearing a tree's pages
+// again cost a whole-process load of 1 MB as much as the parsing itself.
+// Past the bound, and when asked (ReleaseEmptyChunks), they go back.
 //
 // Under AddressSanitizer the pool marks the slots of its chunks as
 // unaddressable except the blocks it has handed out (block headers, free
@@ -39,9 +42,11 @@ namespace kvor {
 struct PoolChunk;
 
 // Stands in front of every block that Allocate hands out: the chunk of a
-// pooled block, null for a block of its own from the system heap.
+// pooled block, null for a block of its own from the system heap, whose
+// size it also keeps (the header is as large as the alignment makes it).
 struct alignas(std::max_align_t) BlockHeader {
     PoolChunk* chunk;
+    size_t largeBytes;
 };
 
 inline BlockHeader* HeaderOf(void* block)
@@ -54,6 +59,7 @@ public:
     static constexpr size_t kGranule = 16;
     static constexpr size_t kLargestBlock = 2048;
     static constexpr size_t kChunkBytes = 16384;
+    static constexpr size_t kReserveChunks = 4096; // 64 MB
 
     constexpr BlockPool() = default;
     BlockPool(const BlockPool&) = delete;
@@ -67,7 +73,7 @@ public:
 
     // Gives every empty chunk back to the system now.
     void ReleaseEmptyChunks() noexcept;
-    // Chunks taken from the system and not yet given back.
+    // Chunks taken from the system and not yet given back, the reserve's too.
     size_t ChunkCount() const noexcept;
     // Blocks handed out and not yet taken back.
     size_t BlocksInUse() const noexcept;
@@ -86,12 +92,16 @@ private:
     class Guard;
 
     PoolChunk* AddChunk(size_t classIndex) noexcept;
+    // An empty chunk out of its class: into the reserve, or back to the system.
+    void RetireChunk(PoolChunk* chunk) noexcept;
     void DropChunk(PoolChunk* chunk) noexcept;
     PoolChunk*& ListOf(const PoolChunk* chunk) noexcept;
     void Link(PoolChunk* chunk) noexcept;
     void Unlink(PoolChunk* chunk) noexcept;
 
     SizeClass m_classes[kClassCount] = {};
+    PoolChunk* m_reserve = nullptr; // empty chunks of no class, linked by next
+    size_t m_reserveCount = 0;
     size_t m_chunkCount = 0;
     size_t m_blocksInUse = 0;
     std::atomic<bool> m_locked{false};

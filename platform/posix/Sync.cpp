@@ -3,8 +3,11 @@
 // EventModify) and recursive critical sections.
 //
 // An event keeps its state in an atomic flag, so that taking a signalled
-// event and setting one that nobody waits for never touch the mutex; the
-// mutex and condition variable serve only threads that have to sleep. A
+// event and setting one that nobody waits for never touch a mutex. A thread
+// that has to sleep sleeps on one mutex and condition variable shared by
+// every event of the process: each attribute table of a loaded tree holds
+// two events, and a mutex and condition variable of their own made every
+// event several cache lines to write on a load and to free on a release. A
 // process with a single thread sets and takes the flag without atomic
 // read-modify-write: every attribute table takes and gives its event on
 // each call.
@@ -17,21 +20,15 @@ namespace {
 
 using kvor::posix::KernelObject;
 
+// Where threads wait for an event that is not signalled. A set wakes every
+// sleeper, each of which looks at its own event's flag again.
+pthread_mutex_t g_sleepers = PTHREAD_MUTEX_INITIALIZER;
+pthread_cond_t g_wake = PTHREAD_COND_INITIALIZER;
+
 // An auto-reset event: a wait takes the signal, a set gives it back.
 class EventObject : public KernelObject {
 public:
-
     explicit EventObject(bool signalled) : m_signalled(signalled) {}
-    // The mutex and condition variable start from their static initialisers;
-    // one that was never locked holds nothing to give back, and tables
-    // create and destroy two events each.
-    ~EventObject() override
-    {
-        if (m_mutexUsed) {
-            pthread_cond_destroy(&m_wake);
-            pthread_mutex_destroy(&m_mutex);
-        }
-    }
     EventObject(const EventObject&) = delete;
     EventObject& operator=(const EventObject&) = delete;
 
@@ -45,9 +42,9 @@ public:
         }
         m_signalled.store(true);
         if (m_waiters.load() > 0) {
-            LockMutex();
-            pthread_cond_signal(&m_wake);
-            pthread_mutex_unlock(&m_mutex);
+            pthread_mutex_lock(&g_sleepers);
+            pthread_cond_broadcast(&g_wake);
+            pthread_mutex_unlock(&g_sleepers);
         }
     }
 
@@ -56,22 +53,16 @@ public:
         if (TryTake()) {
             return;
         }
-        LockMutex();
+        pthread_mutex_lock(&g_sleepers);
         ++m_waiters;
         while (!TryTake()) {
-            pthread_cond_wait(&m_wake, &m_mutex);
+            pthread_cond_wait(&g_wake, &g_sleepers);
         }
         --m_waiters;
-        pthread_mutex_unlock(&m_mutex);
+        pthread_mutex_unlock(&g_sleepers);
     }
 
 private:
-    void LockMutex()
-    {
-        pthread_mutex_lock(&m_mutex);
-        m_mutexUsed = true;
-    }
-
     bool TryTake()
     {
         if (kvor::ProcessIsSingleThreaded()) {
@@ -84,13 +75,11 @@ private:
     }
 
     std::atomic<bool> m_signalled;
-    // Sleepers; changed under the mutex, read without it by Set. Set stores
-    // the flag before reading this and a sleeper counts itself before its
-    // last look at the flag, so one of the two always sees the other.
+    // Sleepers on this event; changed under the shared mutex, read without
+    // it by Set. Set stores the flag before reading this and a sleeper
+    // counts itself before its last look at the flag, so one of the two
+    // always sees the other.
     std::atomic<int> m_waiters{0};
-    pthread_mutex_t m_mutex = PTHREAD_MUTEX_INITIALIZER;
-    pthread_cond_t m_wake = PTHREAD_COND_INITIALIZER;
-    bool m_mutexUsed = false; // set under the mutex
 };
 
 // The library hands these calls only the events it created.

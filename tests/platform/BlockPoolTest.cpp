@@ -1,5 +1,5 @@
 // The pool behind the library's small blocks: every block its own, aligned
-// and of full size; empty chunks reused, then back to the system; a refused
+// and of full size; empty chunks kept for the next tree until released; a refused
 // chunk costs nothing but the one block; threads share one pool.
 #include <gtest/gtest.h>
 
@@ -70,6 +70,30 @@ TEST(BlockPool, BlocksAreAlignedOwnAndOfFullSize)
     pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
     EXPECT_EQ(kvortest::LiveBlocks(), liveWithList);
+}
+
+// A freed tree's chunks are kept as they empty, and the next tree takes
+// them whatever its sizes; a block in use keeps its chunk; asked to, the
+// pool gives every empty chunk back.
+TEST(BlockPool, EmptyChunksAreKeptForAnyClassUntilReleased)
+{
+    BlockPool pool;
+    std::vector<Block> blocks = Take(pool, 1536, 100);
+    const std::vector<Block> strings = Take(pool, 100, 1000);
+    EXPECT_EQ(pool.BlocksInUse(), 1100u);
+    const size_t chunks = pool.ChunkCount();
+    blocks.insert(blocks.end(), strings.begin(), strings.end() - 1);
+    EXPECT_EQ(GiveAll(blocks), "");
+    EXPECT_EQ(pool.ChunkCount(), chunks);
+    EXPECT_EQ(pool.BlocksInUse(), 1u);
+    const std::vector<Block> others = Take(pool, 700, 200);
+    EXPECT_EQ(pool.ChunkCount(), chunks) << "a new tree of other sizes took new chunks";
+    EXPECT_EQ(GiveAll(others), "");
+    pool.ReleaseEmptyChunks();
+    EXPECT_EQ(pool.ChunkCount(), 1u) << "the chunk in use";
+    EXPECT_EQ(GiveAll({strings.back()}), "");
+    pool.ReleaseEmptyChunks();
+    EXPECT_EQ(pool.ChunkCount(), 0u);
 }
 
 // A chunk that fills up: a refused successor fails only the one block and

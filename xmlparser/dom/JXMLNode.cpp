@@ -1,11 +1,15 @@
 #include "kvor/dom/JXMLNode.h"
 
+#include <typeinfo>
+
 // Names of children and attributes are never null in a tree. A null name
 // given to an operation matches nothing and stores nothing: lookups answer
 // their default, searches 0, SetAttr* 1 (their result is always 1),
 // RemoveAttr and FindOrAddChild 0. A null out argument is refused with 0.
 
-CJXMLNode::CJXMLNode(const WCHAR* name) : m_childCursor(nullptr), m_name{}, m_content(nullptr)
+// Only the name's own characters and terminator are ever written or read:
+// clearing the whole buffer cost each node of a loaded tree eight cache lines.
+CJXMLNode::CJXMLNode(const WCHAR* name) : m_childCursor(nullptr), m_content(nullptr), m_attributes()
 {
     InitializeEmpty();
     if (name != nullptr) {
@@ -18,6 +22,16 @@ void CJXMLNode::InitializeEmpty()
     m_childCursor = nullptr;
     m_name[0] = 0;
     m_content = nullptr;
+}
+
+// Nearly every child is a plain CJXMLNode, which the type's identity tells
+// at once; only another class needs the full cast.
+CJXMLNode* CJXMLNode::AsElement(IXmlNode* node)
+{
+    if (node != nullptr && typeid(*node) == typeid(CJXMLNode)) {
+        return static_cast<CJXMLNode*>(node);
+    }
+    return dynamic_cast<CJXMLNode*>(node);
 }
 
 // A tree of any depth goes without recursion: before a child is deleted,
@@ -34,7 +48,10 @@ CJXMLNode::~CJXMLNode()
         IXmlNode* child = link->node;
         m_children.head = link->next;
         delete link;
-        CJXMLNode* element = dynamic_cast<CJXMLNode*>(child);
+        CJXMLNode* element = AsElement(child);
+        if (element != nullptr) {
+            kvor::WillRelease(element->m_content);
+        }
         if (element != nullptr && element->m_children.head != nullptr) {
             element->m_children.tail->next = m_children.head;
             m_children.head = element->m_children.head;
@@ -42,6 +59,7 @@ CJXMLNode::~CJXMLNode()
             element->m_children.tail = nullptr;
             element->m_children.count = 0;
         }
+        kvor::WillRelease(m_children.head);
         delete child;
     }
     m_children.tail = nullptr;

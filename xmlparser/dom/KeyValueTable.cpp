@@ -175,6 +175,10 @@ void CKeyValueTable::RemoveAll()
     }
     m_lock.Lock();
     for (int32_t index = 0; index < m_count; ++index) {
+        kvor::WillRelease(m_entries[index].key);
+        kvor::WillRelease(m_entries[index].value);
+    }
+    for (int32_t index = 0; index < m_count; ++index) {
         FreeEntry(m_entries[index]);
     }
     m_count = 0;

@@ -90,7 +90,7 @@ void CJXMLNode::WriteElement(CJXMLNode* node, CFileWrapper& file, int32_t indent
     while (node->m_childCursor != nullptr) {
         IXmlNode* child = node->m_childCursor->node;
         node->m_childCursor = node->m_childCursor->next;
-        CJXMLNode* element = dynamic_cast<CJXMLNode*>(child);
+        CJXMLNode* element = AsElement(child);
         if (element != nullptr) {
             WriteElement(element, file, indentation + kIndentStep);
         }

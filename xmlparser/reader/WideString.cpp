@@ -2,8 +2,6 @@
 
 #include <cstring>
 
-#include "kvor/reader/WhiteSpace.h"
-
 WideString::WideString(const WCHAR* source, size_t length) : m_text(nullptr), m_length(0), m_empty(0)
 {
     AppendClassId(KVOR_CLASS_WIDE_STRING);
@@ -21,51 +19,4 @@ WideString::WideString(const WCHAR* source, size_t length) : m_text(nullptr), m_
 WideString::~WideString()
 {
     kvor::Release(m_text);
-}
-
-void WideString::MakeEmpty()
-{
-    m_text[0] = 0;
-    m_length = 0;
-}
-
-void WideString::Trim()
-{
-    TrimRight();
-    TrimLeft();
-}
-
-void WideString::TrimRight()
-{
-    if (m_text == nullptr) {
-        return;
-    }
-    int32_t last = m_length - 1;
-    while (last >= 0 && kvor::IsWhiteSpace(m_text[last])) {
-        --last;
-    }
-    if (last < 0) {
-        MakeEmpty();
-    } else if (last < m_length - 1) {
-        m_text[last + 1] = 0;
-        m_length = last + 1;
-    }
-}
-
-void WideString::TrimLeft()
-{
-    if (m_text == nullptr) {
-        return;
-    }
-    int32_t leading = 0;
-    while (leading < m_length && kvor::IsWhiteSpace(m_text[leading])) {
-        ++leading;
-    }
-    if (leading == m_length) {
-        MakeEmpty();
-    } else if (leading > 0) {
-        // The remaining characters and the NUL move to the front.
-        std::memmove(m_text, m_text + leading, (m_length - leading + 1) * sizeof(WCHAR));
-        m_length -= leading;
-    }
 }

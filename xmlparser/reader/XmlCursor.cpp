@@ -75,13 +75,21 @@ int32_t XmlCursor::ReadToken(WCHAR* out, int32_t size, Stop stops)
     }
     m_position += count;
 
+    // The token's copy holds its text without the white space around it.
     const int32_t textLength = firstNul >= 0 && firstNul < count ? firstNul : count;
-    WideString trimmed(start, static_cast<size_t>(textLength));
-    trimmed.Trim();
-    if (out != nullptr) {
-        CopyOut(out, size, trimmed.GetText(), trimmed.GetLength());
+    int32_t first = 0;
+    int32_t last = textLength;
+    while (first < last && kvor::IsWhiteSpace(start[first])) {
+        ++first;
     }
-    return trimmed.GetLength();
+    while (last > first && kvor::IsWhiteSpace(start[last - 1])) {
+        --last;
+    }
+    WideString token(start + first, static_cast<size_t>(last - first));
+    if (out != nullptr) {
+        CopyOut(out, size, token.GetText(), token.GetLength());
+    }
+    return token.GetLength();
 }
 
 // What StringCchCopyW makes of it: cut to size - 1 characters, terminated.

@@ -57,15 +57,19 @@ private:
     // empty name, no content (the table constructs itself).
     void InitializeEmpty();
     const WCHAR* FindAttribute(const WCHAR* name, bool* found);
+    // The node as a CJXMLNode, or null when it is not one.
+    static CJXMLNode* AsElement(IXmlNode* node);
 
     // Writer
     static void WriteElement(CJXMLNode* node, CFileWrapper& file, int32_t indentation);
 
+    // What every walk and the destructor look at comes first, the name's
+    // buffer last: its tail is seldom reached.
     CXmlNodeList m_children;
     XmlNodeListItem* m_childCursor;
+    WCHAR* m_content;
     CKeyValueTable m_attributes;
     WCHAR m_name[kNameCapacity];
-    WCHAR* m_content;
 
     friend class NodeAccess; // the element parser, and the tools and tests built on the library
 };

@@ -1,4 +1,4 @@
-// WideString: a heap copy of a token, trimmed in place by the readers.
+// WideString: a heap copy of a token, as the token readers trimmed it.
 #ifndef KVOR_WIDE_STRING_H
 #define KVOR_WIDE_STRING_H
 
@@ -13,16 +13,11 @@ public:
     WideString(const WideString&) = delete;
     WideString& operator=(const WideString&) = delete;
 
-    void Trim();
-    void TrimRight();
-    void TrimLeft();
     // Never null: the empty string when the copy could not be allocated.
     const WCHAR* GetText() const { return m_text != nullptr ? m_text : &m_empty; }
     int32_t GetLength() const { return m_length; }
 
 private:
-    void MakeEmpty();
-
     WCHAR* m_text;
     int32_t m_length;
     WCHAR m_empty;
