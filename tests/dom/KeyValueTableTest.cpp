@@ -193,6 +193,25 @@ TEST(KeyValueTableConcurrency, SetAndRemoveFromFourThreadsLoseNothing)
     EXPECT_EQ(seen.size(), 2000u);
 }
 
+// A table of another class may allocate its texts otherwise: TakeAll copies
+// its entries and has it free its own. The root's slots answer identity.
+TEST(KeyValueTable, TakeAllCopiesFromAnotherClassAndTheRootComparesIdentity)
+{
+    struct OtherTable : CKeyValueTable {
+        OtherTable() { AppendClassId(9); }
+    } source;
+    source.Add(T("a"), T("1"), 7);
+    source.Add(T("b"), nullptr, 0);
+    CKeyValueTable table;
+    table.Add(T("k"), T("v"), 0);
+    EXPECT_EQ(table.TakeAll(&source), 2);
+    EXPECT_EQ(Entries(table), "k=v/0 a=1/7 b=(null)/0");
+    EXPECT_EQ(source.GetCount(), 0);
+    EXPECT_EQ(table.GetHashCode(), static_cast<uint32_t>(reinterpret_cast<uintptr_t>(&table)));
+    EXPECT_EQ(table.Equals(&table), 1);
+    EXPECT_EQ(table.Equals(&source), 0);
+}
+
 // Two tables filled with "k<i>=v/<i>" entries: the one operated on and a source.
 struct Tables {
     CKeyValueTable target, source;

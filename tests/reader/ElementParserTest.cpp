@@ -4,7 +4,9 @@
 #include <string>
 
 #include "RejectedDocuments.h"
+#include "kvor/dom/KeyValueTable.h"
 #include "kvor/reader/ElementReader.h"
+#include "kvor/reader/WideString.h"
 #include "kvor/reader/XmlCursor.h"
 #include "../dom/DomTestSupport.h"
 
@@ -225,6 +227,28 @@ TEST(XmlCursorTokens, NameAndValueEndOnlyAtTheirTerminators)
 {
     EXPECT_EQ(TokenEndMismatches(true), "") << "names";
     EXPECT_EQ(TokenEndMismatches(false), "") << "values";
+}
+
+// The token readers use neither; they fill the string's slots and trim as the
+// readers cut their copies.
+TEST(WideString, TrimsWhiteSpaceHashesThePolynomialAndEqualsComparesStringsOnly)
+{
+    const struct { const WCHAR* text; const char* trimmed; } cases[] = {
+        {KVOR_TEXT("  a b \t"), "a b"}, {KVOR_TEXT("   "), ""}, {KVOR_TEXT("ab"), "ab"}, {nullptr, ""}};
+    for (const auto& c : cases) {
+        WideString string(c.text);
+        string.Trim();
+        EXPECT_EQ(U8(string.GetText()), c.trimmed);
+        EXPECT_EQ(string.GetLength(), static_cast<int32_t>(std::string(c.trimmed).size())) << c.trimmed;
+    }
+    WideString ab(KVOR_TEXT("ab")), same(KVOR_TEXT("ab")), upper(KVOR_TEXT("AB")), longer(KVOR_TEXT("abc"));
+    CKeyValueTable table;
+    EXPECT_EQ(ab.GetHashCode(), 97u * 31u + 98u);
+    EXPECT_EQ(ab.Equals(&same), 1);
+    EXPECT_EQ(ab.Equals(&upper), 0);
+    EXPECT_EQ(ab.Equals(&longer), 0);
+    EXPECT_EQ(ab.Equals(nullptr), 0);
+    EXPECT_EQ(ab.Equals(&table), 0) << "another class";
 }
 
 } // namespace

@@ -220,9 +220,24 @@ int32_t CKeyValueTable::GetNext(const WCHAR** key, const WCHAR** value, uint32_t
 
 int32_t CKeyValueTable::TakeAll(CKeyValueTable* source)
 {
-    // Every table's texts come from the same allocator, so the entries can
-    // change owner as they are.
-    return MoveAllFrom(source);
+    if (m_entries == nullptr || source == nullptr || source == this || source->m_entries == nullptr) {
+        return 0;
+    }
+    if (source->GetClassId() == KVOR_CLASS_KEY_VALUE_TABLE) {
+        return MoveAllFrom(source);
+    }
+    // Another class may allocate its texts differently: copy them, and let
+    // the source free its own.
+    const int32_t taken = source->m_count;
+    const WCHAR* key = nullptr;
+    const WCHAR* value = nullptr;
+    uint32_t data = 0;
+    source->ResetCursor();
+    while (source->GetNext(&key, &value, &data) != 0) {
+        Add(key, value, data);
+    }
+    source->RemoveAll();
+    return taken;
 }
 
 int32_t CKeyValueTable::MoveAllFrom(CKeyValueTable* source)

@@ -2,6 +2,12 @@
 
 #include <cstring>
 
+#include "kvor/reader/WhiteSpace.h"
+
+WideString::WideString(const WCHAR* source) : WideString(source, source != nullptr ? kvor::wcslen(source) : 0)
+{
+}
+
 WideString::WideString(const WCHAR* source, size_t length) : m_text(nullptr), m_length(0), m_empty(0)
 {
     AppendClassId(KVOR_CLASS_WIDE_STRING);
@@ -19,4 +25,79 @@ WideString::WideString(const WCHAR* source, size_t length) : m_text(nullptr), m_
 WideString::~WideString()
 {
     kvor::Release(m_text);
+}
+
+void WideString::MakeEmpty()
+{
+    m_text[0] = 0;
+    m_length = 0;
+}
+
+void WideString::Trim()
+{
+    TrimRight();
+    TrimLeft();
+}
+
+void WideString::TrimRight()
+{
+    if (m_text == nullptr) {
+        return;
+    }
+    int32_t last = m_length - 1;
+    while (last >= 0 && kvor::IsWhiteSpace(m_text[last])) {
+        --last;
+    }
+    if (last < 0) {
+        MakeEmpty();
+    } else if (last < m_length - 1) {
+        m_text[last + 1] = 0;
+        m_length = last + 1;
+    }
+}
+
+void WideString::TrimLeft()
+{
+    if (m_text == nullptr) {
+        return;
+    }
+    int32_t leading = 0;
+    while (leading < m_length && kvor::IsWhiteSpace(m_text[leading])) {
+        ++leading;
+    }
+    if (leading == m_length) {
+        MakeEmpty();
+    } else if (leading > 0) {
+        // The remaining characters and the NUL move to the front.
+        std::memmove(m_text, m_text + leading, (m_length - leading + 1) * sizeof(WCHAR));
+        m_length -= leading;
+    }
+}
+
+uint32_t WideString::GetHashCode()
+{
+    if (m_text == nullptr) {
+        return 0;
+    }
+    if (m_hash != 0) {
+        return m_hash;
+    }
+    uint32_t hash = 0;
+    for (int32_t i = 0; i < m_length; ++i) {
+        hash = hash * 31u + static_cast<uint32_t>(m_text[i]);
+    }
+    m_hash = hash;
+    return hash;
+}
+
+int32_t WideString::Equals(CObjectBase* other)
+{
+    if (other == nullptr || other->GetClassId() != KVOR_CLASS_WIDE_STRING) {
+        return 0;
+    }
+    const WideString* string = static_cast<const WideString*>(other);
+    if (m_text == nullptr || string->m_text == nullptr) {
+        return 0;
+    }
+    return kvor::wcscmp(m_text, string->m_text) == 0 ? 1 : 0;
 }

@@ -25,7 +25,7 @@ public:
     ~CKeyValueTable() override;
 
     virtual void RemoveAll();
-    // Moves the source's entries behind this table's; entries taken, 0 when growing failed.
+    // Moves (class id 3) or copies then empties the source; entries taken.
     virtual int32_t TakeAll(CKeyValueTable* source);
     virtual WCHAR* AllocText(uint32_t characters);
     virtual void FreeText(WCHAR* text);

@@ -15,6 +15,10 @@ class CObjectBase {
 public:
     CObjectBase() : m_hash(0), m_classChain{}, m_classCount(0), m_classId(0) { AppendClassId(KVOR_CLASS_OBJECT_BASE); }
     virtual ~CObjectBase() {}
+    // Identity: the object's own address taken as a number.
+    virtual uint32_t GetHashCode();
+    // 1 when other is this very object.
+    virtual int32_t Equals(CObjectBase* other);
 
     uint32_t GetClassId() const { return m_classId; }
 
