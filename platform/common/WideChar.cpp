@@ -126,17 +126,24 @@ long _wtol(const WCHAR* text)
     return static_cast<long>(negative ? -value : value);
 }
 
-WCHAR* _itow(int value, WCHAR* buffer, int /*radix*/)
+WCHAR* _itow(int value, WCHAR* buffer, int radix)
 {
-    uint32_t magnitude = value < 0 ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
-    WCHAR reversed[10];
+    if (radix < 2 || radix > 36) {
+        buffer[0] = 0;
+        return buffer;
+    }
+    static const char digits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
+    const bool negative = radix == 10 && value < 0;
+    // Other radixes show the 32-bit pattern, as Windows does.
+    uint32_t magnitude = negative ? 0u - static_cast<uint32_t>(value) : static_cast<uint32_t>(value);
+    WCHAR reversed[32];
     size_t count = 0;
     do {
-        reversed[count++] = static_cast<WCHAR>(u'0' + magnitude % 10);
-        magnitude /= 10;
+        reversed[count++] = static_cast<WCHAR>(digits[magnitude % static_cast<uint32_t>(radix)]);
+        magnitude /= static_cast<uint32_t>(radix);
     } while (magnitude != 0);
     WCHAR* out = buffer;
-    if (value < 0) {
+    if (negative) {
         *out++ = u'-';
     }
     while (count > 0) {

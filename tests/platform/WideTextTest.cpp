@@ -42,11 +42,14 @@ TEST(WideToLong, ReadsLikeTheCLibraryAndClampsTo32Bits)
     }
 }
 
-TEST(WideFromInt, WritesDecimalWithItsSign)
+TEST(WideFromInt, WritesEveryRadixWithASignOnlyInDecimal)
 {
-    for (int value : {0, -1234, INT_MAX, INT_MIN}) {
-        WCHAR buffer[12];
-        EXPECT_EQ(U8(kvor::_itow(value, buffer, 10)), std::to_string(value));
+    const struct { int value, radix; std::string text; } cases[] = {
+        {0, 10, "0"}, {-1234, 10, "-1234"}, {INT_MAX, 10, std::to_string(INT_MAX)}, {INT_MIN, 10, "-2147483648"},
+        {-1, 16, "ffffffff"}, {5, 2, "101"}, {INT_MIN, 2, "1" + std::string(31, '0')}, {35, 36, "z"}, {7, 1, ""}};
+    for (const auto& c : cases) {
+        WCHAR buffer[33];
+        EXPECT_EQ(U8(kvor::_itow(c.value, buffer, c.radix)), c.text) << c.value << " radix " << c.radix;
     }
 }
 

@@ -51,8 +51,8 @@ WCHAR* wcstok(WCHAR* text, const WCHAR* delimiters, WCHAR** context);
 // Optional white space, optional sign, decimal digits; clamped to 32 bits.
 // text is not null.
 long _wtol(const WCHAR* text);
-// value in decimal, the one radix the library writes, into buffer (room
-// for 12 characters); radix is not read.
+// value in radix 2 to 36 into buffer (room for 33 characters), with a sign
+// only in decimal; another radix gives the empty text.
 WCHAR* _itow(int value, WCHAR* buffer, int radix);
 // mask SpaceClass: the White_Space class of the target.
 int iswctype(WCHAR character, int mask);
