@@ -1,6 +1,6 @@
-// Helpers shared by the fuzz targets: a private scratch folder for the
-// documents a target loads and saves, WCHAR text from raw bytes, and a
-// reader that decodes the input into the steps of a target.
+// Helpers shared by the fuzz targets: a scratch file, WCHAR text from raw
+// bytes, and a reader that decodes the input into the steps of a target.
+// Files and UTF-16 text come from the tests' own helpers.
 #ifndef KVOR_FUZZ_SUPPORT_H
 #define KVOR_FUZZ_SUPPORT_H
 
@@ -8,15 +8,13 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 
-#include "kvorXMLParser.h"
+#include "TestText.h"
 
 namespace kvorfuzz {
 
-typedef std::basic_string<WCHAR> WString;
+using kvortest::WString;
 
 // Ends the run, naming the expectation that does not hold, so that the
 // fuzzer keeps the input.
@@ -28,40 +26,12 @@ inline void Check(bool holds, const char* expectation)
     }
 }
 
-// One folder per process (libFuzzer's -jobs runs several), in memory when
-// the machine has /dev/shm so that the many small files never reach a disk.
-// It goes, with everything in it, when the process ends normally; a
-// crashing run leaves it behind.
-inline const std::string& ScratchFolder()
-{
-    static std::string folder;
-    if (folder.empty()) {
-        folder = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/kvorfuzz-XXXXXX";
-        Check(mkdtemp(&folder[0]) != nullptr, "a scratch folder");
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(folder, ignored);
-        });
-    }
-    return folder;
-}
-
+// A folder of the process's own for the documents a target loads and
+// saves; it goes when the process ends normally, a crashing run leaves it.
 inline std::string ScratchFile(const char* name)
 {
-    return ScratchFolder() + "/" + name;
-}
-
-// The scratch paths are plain ASCII, so widening byte by byte is exact.
-inline WString Widen(const std::string& ascii)
-{
-    return WString(ascii.begin(), ascii.end());
-}
-
-inline void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    Check(file != nullptr && (size == 0 || std::fwrite(data, 1, size, file) == size) && std::fclose(file) == 0,
-          "the scratch file is written");
+    static const kvortest::TempDir folder;
+    return folder.File(name);
 }
 
 // Little-endian pairs of bytes as characters, with a terminator; an odd

@@ -20,10 +20,6 @@
 #include "TestText.h"
 #include "kvorVersion.h"
 
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
-
 // The header of the log file names this version.
 KVOR_DECLARE_EXECUTABLE_VERSION(1, 2, 3, 4);
 
@@ -63,7 +59,7 @@ struct Scenario {
         for (const auto& variable : more) {
             environment[variable.first] = variable.second;
         }
-        std::string command;
+        std::string before;
 #if defined(_WIN32)
         std::list<ScopedEnv> set; // inherited; on Windows one scenario runs one process at a time
         for (const auto& variable : environment) {
@@ -71,18 +67,10 @@ struct Scenario {
         }
 #else
         for (const auto& variable : environment) {
-            command += variable.first + "='" + variable.second + "' ";
+            before += variable.first + "=" + Quoted(variable.second) + " ";
         }
-#if defined(KVOR_TEST_EMULATOR) // a build for user-mode emulation starts the program through the emulator
-        command += KVOR_TEST_EMULATOR " ";
 #endif
-#endif
-        const int status = std::system((command + program + " --gtest_filter=LoggerScenarioChild.Operations").c_str());
-#if defined(_WIN32)
-        return status;
-#else
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-#endif
+        return RunProgram(before, program, "--gtest_filter=LoggerScenarioChild.Operations");
     }
     std::vector<std::string> Debug(const char* output = "debug.txt") const { return DebugLines(dir.File(output)); }
 

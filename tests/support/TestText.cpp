@@ -11,6 +11,8 @@
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <sys/wait.h>
 #endif
 
 namespace kvortest {
@@ -113,6 +115,29 @@ ScopedEnv::~ScopedEnv()
     _putenv_s(m_name.c_str(), m_hadOld ? m_old.c_str() : "");
 #else
     m_hadOld ? setenv(m_name.c_str(), m_old.c_str(), 1) : unsetenv(m_name.c_str());
+#endif
+}
+
+std::string Quoted(const std::string& word)
+{
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+int RunProgram(const std::string& before, const std::string& program, const std::string& arguments)
+{
+#if defined(KVOR_TEST_EMULATOR)
+    const int status = std::system((before + KVOR_TEST_EMULATOR " " + program + " " + arguments).c_str());
+#else
+    const int status = std::system((before + program + " " + arguments).c_str());
+#endif
+#if defined(_WIN32)
+    return status;
+#else
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 #endif
 }
 

@@ -62,6 +62,14 @@ private:
     bool m_hadOld;
 };
 
+// A word as one word of the posix shell, whatever it holds.
+std::string Quoted(const std::string& word);
+// Runs `program arguments` through the system's shell after `before`
+// (a change of folder, variables set), through the emulator in a build for
+// user-mode emulation; gives its exit status, on posix 128 + the number of
+// a signal that ended it.
+int RunProgram(const std::string& before, const std::string& program, const std::string& arguments);
+
 // The lines of a text, or of a debugger output file, without line ends.
 std::vector<std::string> TextLines(const std::string& text);
 inline std::vector<std::string> DebugLines(const std::string& path) { return TextLines(ReadText(path)); }
