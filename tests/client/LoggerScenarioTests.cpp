@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <list>
 #include <map>
 #include <string>
 #include <thread>
@@ -52,25 +51,10 @@ struct Scenario {
     // Runs LoggerScenarioChild.Operations in a fresh process of `program`
     // that inherits this one's environment with the given variables set; 0
     // when it passed.
-    int Run(const std::map<std::string, std::string>& more = {}, const std::string& program = ProgramPath()) const
+    int Run(std::map<std::string, std::string> environment = {}, const std::string& program = ProgramPath()) const
     {
-        std::map<std::string, std::string> environment = {
-            {"KVOR_FRESH_PROCESS", "1"}, {"KVOR_DEBUG_OUTPUT", dir.File("debug.txt")}, {"KVOR_TEST_DIR", dir.Path()}};
-        for (const auto& variable : more) {
-            environment[variable.first] = variable.second;
-        }
-        std::string before;
-#if defined(_WIN32)
-        std::list<ScopedEnv> set; // inherited; on Windows one scenario runs one process at a time
-        for (const auto& variable : environment) {
-            set.emplace_back(variable.first.c_str(), variable.second);
-        }
-#else
-        for (const auto& variable : environment) {
-            before += variable.first + "=" + Quoted(variable.second) + " ";
-        }
-#endif
-        return RunProgram(before, program, "--gtest_filter=LoggerScenarioChild.Operations");
+        environment.insert({{"KVOR_FRESH_PROCESS", "1"}, {"KVOR_DEBUG_OUTPUT", dir.File("debug.txt")}, {"KVOR_TEST_DIR", dir.Path()}});
+        return RunProgram(environment, program, "--gtest_filter=LoggerScenarioChild.Operations");
     }
     std::vector<std::string> Debug(const char* output = "debug.txt") const { return DebugLines(dir.File(output)); }
 

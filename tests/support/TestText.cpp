@@ -5,6 +5,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <random>
 #include <regex>
 #include <sstream>
@@ -127,16 +128,25 @@ std::string Quoted(const std::string& word)
     return quoted + "'";
 }
 
-int RunProgram(const std::string& before, const std::string& program, const std::string& arguments)
+int RunProgram(const std::map<std::string, std::string>& environment, const std::string& program,
+               const std::string& arguments, const std::string& folder)
 {
-#if defined(KVOR_TEST_EMULATOR)
-    const int status = std::system((before + KVOR_TEST_EMULATOR " " + program + " " + arguments).c_str());
-#else
-    const int status = std::system((before + program + " " + arguments).c_str());
-#endif
 #if defined(_WIN32)
-    return status;
+    std::list<ScopedEnv> set; // inherited; on Windows a test runs one program at a time
+    for (const auto& variable : environment) {
+        set.emplace_back(variable.first.c_str(), variable.second);
+    }
+    return std::system((program + " " + arguments).c_str());
 #else
+    // On the command line, so that threads may start programs with variables of their own.
+    std::string command = folder.empty() ? "env " : "cd " + Quoted(folder) + " && env ";
+    for (const auto& variable : environment) {
+        command += variable.first + "=" + Quoted(variable.second) + " ";
+    }
+#if defined(KVOR_TEST_EMULATOR)
+    command += KVOR_TEST_EMULATOR " ";
+#endif
+    const int status = std::system((command + Quoted(program) + " " + arguments).c_str());
     return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 #endif
 }

@@ -4,6 +4,7 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -64,11 +65,13 @@ private:
 
 // A word as one word of the posix shell, whatever it holds.
 std::string Quoted(const std::string& word);
-// Runs `program arguments` through the system's shell after `before`
-// (a change of folder, variables set), through the emulator in a build for
-// user-mode emulation; gives its exit status, on posix 128 + the number of
+// Runs program with arguments (shell words) through the system's shell,
+// with the variables set over this process's environment, in folder (posix
+// only; empty: this process's), through the emulator in a build for
+// user-mode emulation. Gives its exit status, on posix 128 + the number of
 // a signal that ended it.
-int RunProgram(const std::string& before, const std::string& program, const std::string& arguments);
+int RunProgram(const std::map<std::string, std::string>& environment, const std::string& program,
+               const std::string& arguments, const std::string& folder = "");
 
 // The lines of a text, or of a debugger output file, without line ends.
 std::vector<std::string> TextLines(const std::string& text);

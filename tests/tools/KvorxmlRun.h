@@ -30,9 +30,10 @@ protected:
             arguments += Quoted(word) + " ";
         }
         const int status = kvortest::RunProgram(
-            "cd " + Quoted(m_dir.Path()) + " && env KVOR_REGISTRY=" + Quoted(m_dir.File("registry")) +
-                " KVOR_DEVICE_ROOT=" + Quoted(m_dir.File("device")) + " KVOR_DEBUG_OUTPUT=" + Quoted(debugOutput) + " ",
-            Quoted(KVORXML_PATH), arguments + "<" + Quoted(input) + " >" + Quoted(output) + " 2>" + Quoted(m_dir.File("err")));
+            {{"KVOR_REGISTRY", m_dir.File("registry")}, {"KVOR_DEVICE_ROOT", m_dir.File("device")},
+             {"KVOR_DEBUG_OUTPUT", debugOutput}},
+            KVORXML_PATH, arguments + "<" + Quoted(input) + " >" + Quoted(output) + " 2>" + Quoted(m_dir.File("err")),
+            m_dir.Path());
         return Outcome{status, kvortest::ReadText(m_dir.File("out")), kvortest::ReadText(m_dir.File("err"))};
     }
     std::string File(const std::string& name, const std::string& text)
