@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "LosslessTree.h"
 #include "kvor/dom/JXMLNode.h"
 #include "kvor/parser/XMLParser.h"
 #include "kvor/reader/DocumentLoader.h"

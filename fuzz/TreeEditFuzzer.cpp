@@ -7,7 +7,6 @@
 #include <deque>
 
 #include "FuzzSupport.h"
-#include "LosslessTree.h"
 #include "kvor/parser/XMLParser.h"
 
 namespace {
