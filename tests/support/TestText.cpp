@@ -18,18 +18,6 @@
 
 namespace kvortest {
 
-// The standard library's own conversions, through a path: test text is
-// valid UTF-8 and UTF-16, whichever type WCHAR is on the platform.
-WString W(const std::string& utf8)
-{
-    return std::filesystem::u8path(utf8).string<WCHAR>();
-}
-
-std::string U8(const WCHAR* text)
-{
-    return text == nullptr ? "(null)" : std::filesystem::path(text).u8string();
-}
-
 TempDir::TempDir()
 {
     static std::atomic<unsigned> counter{0};
@@ -51,11 +39,6 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_path, ignored);
 }
 
-void WriteText(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // Every target is little-endian: the units' bytes are already in order.
 std::vector<unsigned char> Utf16Bytes(const std::string& utf8)
 {
@@ -74,12 +57,6 @@ std::vector<unsigned char> ReadBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string ReadText(const std::string& path)
-{
-    const std::vector<unsigned char> bytes = ReadBytes(path);
-    return std::string(bytes.begin(), bytes.end());
 }
 
 std::string Utf16FileText(const std::string& path)
