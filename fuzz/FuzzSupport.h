@@ -31,10 +31,10 @@ inline void Check(bool holds, const char* expectation)
 
 // A folder of the process's own for the documents a target loads and
 // saves; it goes when the process ends normally, a crashing run leaves it.
-inline std::string ScratchFile(const char* name)
+inline const kvortest::TempDir& Scratch()
 {
     static const kvortest::TempDir folder;
-    return folder.File(name);
+    return folder;
 }
 
 // Little-endian pairs of bytes as characters, with a terminator; an odd

@@ -5,6 +5,7 @@
 // the store, zone registrations, which zones are enabled, and every entry
 // line that reaches the log file.
 #include <cstring>
+#include <filesystem>
 #include <memory>
 
 #include "DebLogger.h"
@@ -64,7 +65,14 @@ void WriteSettings(const WString& keyPath, ByteReader& input, GlobalSetting& set
 
 class LoggerRun {
 public:
-    LoggerRun() { m_device.CreateKey("SOFTWARE/KVOR"); }
+    // One registry store and device for the process (a folder for each
+    // input would cost more than the input), emptied for every input.
+    LoggerRun()
+    {
+        std::filesystem::remove_all(kvorfuzz::Scratch().File("registry"));
+        std::filesystem::remove_all(kvorfuzz::Scratch().File("device"));
+        m_device.CreateKey("SOFTWARE/KVOR");
+    }
     ~LoggerRun() { kvor::testing::ReplaceLogger(nullptr); }
 
     void Run(ByteReader& input)
@@ -181,8 +189,12 @@ private:
                                 : kvorfuzz::CharactersOf(reinterpret_cast<const uint8_t*>(bytes.data()) + 2, bytes.size() - 2);
     }
 
-    const kvortest::TempDir m_dir; // the registry store and device of this input alone
-    const kvortest::LoggerDevice m_device{m_dir};
+    static const kvortest::LoggerDevice& Device()
+    {
+        static const kvortest::LoggerDevice device(kvorfuzz::Scratch());
+        return device;
+    }
+    const kvortest::LoggerDevice& m_device = Device();
     std::unique_ptr<DebLogger> m_logger;
     bool m_running = false;
     bool m_registered[MAX_ZONE_ID] = {};

@@ -229,7 +229,7 @@ struct TreeEdit {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string source = ScratchFile("document.xml");
+    const std::string source = Scratch().File("document.xml");
     kvortest::WriteText(source, kDocument);
     CKvorXMLParser parser;
     IXmlNode* root = nullptr;
@@ -241,7 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     edit.Run(input);
 
     // Saved and read back by a fresh parser, as a client would.
-    const WString saved = kvortest::W(ScratchFile("edited.xml"));
+    const WString saved = kvortest::W(Scratch().File("edited.xml"));
     Check(root->SaveToFile(saved.c_str()) == 1, "SaveToFile answers 1");
     const NodeSnapshot expected = TreeEdit::SnapshotOf(edit.Root());
     CKvorXMLParser reader;
