@@ -106,7 +106,7 @@ std::string Quoted(const std::string& word)
 }
 
 int RunProgram(const std::map<std::string, std::string>& environment, const std::string& program,
-               const std::string& arguments, const std::string& folder)
+               const std::string& arguments, [[maybe_unused]] const std::string& folder)
 {
 #if defined(_WIN32)
     std::list<ScopedEnv> set; // inherited; on Windows a test runs one program at a time
