@@ -1,4 +1,4 @@
-// Helpers shared by the fuzz targets: a scratch file, WCHAR text from raw
+// Helpers shared by the fuzz targets: a scratch folder, WCHAR text from raw
 // bytes, a reader that decodes the input into the steps of a target, and
 // whether a saved tree reads back whole.
 // Files and UTF-16 text come from the tests' own helpers.
@@ -29,8 +29,9 @@ inline void Check(bool holds, const char* expectation)
     }
 }
 
-// A folder of the process's own for the documents a target loads and
-// saves; it goes when the process ends normally, a crashing run leaves it.
+// A folder of the process's own (libFuzzer's -jobs runs several) for the
+// documents a target loads and saves, under TMPDIR, which fuzz/run.sh puts
+// in memory; it goes when the process ends normally, a crashing run leaves it.
 inline const kvortest::TempDir& Scratch()
 {
     static const kvortest::TempDir folder;
