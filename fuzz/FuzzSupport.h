@@ -1,22 +1,23 @@
-// Helpers shared by the fuzz targets: a private scratch folder for the
-// documents a target loads and saves, WCHAR text from raw bytes, and a
-// reader that decodes the input into the steps of a target.
+// Helpers shared by the fuzz targets: a scratch folder, WCHAR text from raw
+// bytes, a reader that decodes the input into the steps of a target, and
+// whether a saved tree reads back whole.
+// Files and UTF-16 text come from the tests' own helpers.
 #ifndef KVOR_FUZZ_SUPPORT_H
 #define KVOR_FUZZ_SUPPORT_H
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
-#include <unistd.h>
 
-#include "kvorXMLParser.h"
+#include "TestText.h"
+#include "TreeSnapshot.h"
 
 namespace kvorfuzz {
 
-typedef std::basic_string<WCHAR> WString;
+using kvortest::WString;
 
 // Ends the run, naming the expectation that does not hold, so that the
 // fuzzer keeps the input.
@@ -28,40 +29,13 @@ inline void Check(bool holds, const char* expectation)
     }
 }
 
-// One folder per process (libFuzzer's -jobs runs several), in memory when
-// the machine has /dev/shm so that the many small files never reach a disk.
-// It goes, with everything in it, when the process ends normally; a
-// crashing run leaves it behind.
-inline const std::string& ScratchFolder()
+// A folder of the process's own (libFuzzer's -jobs runs several) for the
+// documents a target loads and saves, under TMPDIR, which fuzz/run.sh puts
+// in memory; it goes when the process ends normally, a crashing run leaves it.
+inline const kvortest::TempDir& Scratch()
 {
-    static std::string folder;
-    if (folder.empty()) {
-        folder = std::string(access("/dev/shm", W_OK) == 0 ? "/dev/shm" : "/tmp") + "/kvorfuzz-XXXXXX";
-        Check(mkdtemp(&folder[0]) != nullptr, "a scratch folder");
-        std::atexit([] {
-            std::error_code ignored;
-            std::filesystem::remove_all(folder, ignored);
-        });
-    }
+    static const kvortest::TempDir folder;
     return folder;
-}
-
-inline std::string ScratchFile(const char* name)
-{
-    return ScratchFolder() + "/" + name;
-}
-
-// The scratch paths are plain ASCII, so widening byte by byte is exact.
-inline WString Widen(const std::string& ascii)
-{
-    return WString(ascii.begin(), ascii.end());
-}
-
-inline void WriteFileBytes(const std::string& path, const uint8_t* data, size_t size)
-{
-    FILE* file = std::fopen(path.c_str(), "wb");
-    Check(file != nullptr && (size == 0 || std::fwrite(data, 1, size, file) == size) && std::fclose(file) == 0,
-          "the scratch file is written");
 }
 
 // Little-endian pairs of bytes as characters, with a terminator; an odd
@@ -132,6 +106,49 @@ private:
     size_t m_size;
     size_t m_used = 0;
 };
+
+// Whether the reader takes a saved tree back exactly as it was: plain
+// names and texts within its token buffers and its depth bound, text only
+// in elements without children, and no line long enough for the writer to
+// cut.
+inline bool IsPlainText(const SnapshotText& text)
+{
+    return text.size() < static_cast<size_t>(CJXMLNode::kNameCapacity) &&
+           std::all_of(text.begin(), text.end(), [](WCHAR c) {
+               return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+                      c == '.' || c == ':';
+           });
+}
+
+inline bool IsPlainName(const SnapshotText& name)
+{
+    return !name.empty() && IsPlainText(name);
+}
+
+// depth is 0 for the element that is saved.
+inline bool SavesLosslessly(const NodeSnapshot& node, int depth)
+{
+    if (depth >= CJXMLNode::kMaxDepth || !IsPlainName(node.name) || (node.hasContent && !IsPlainText(node.content)) ||
+        (node.hasContent && !node.children.empty())) {
+        return false;
+    }
+    // The reader counts the line break and indentation in front of a text
+    // towards its 259 characters.
+    const size_t indentation = static_cast<size_t>(depth) * 4;
+    if (node.hasContent && 2 + indentation + node.content.size() >= CJXMLNode::kNameCapacity) {
+        return false;
+    }
+    size_t startTag = indentation + 1 + node.name.size() + 3;
+    for (const AttributeSnapshot& attribute : node.attributes) {
+        if (!IsPlainName(attribute.key) || !IsPlainText(attribute.value)) {
+            return false;
+        }
+        startTag += attribute.key.size() + attribute.value.size() + 4;
+    }
+    return startTag < CJXMLNode::kLineCapacity &&
+           std::all_of(node.children.begin(), node.children.end(),
+                       [depth](const NodeSnapshot& child) { return SavesLosslessly(child, depth + 1); });
+}
 
 } // namespace kvorfuzz
 

@@ -6,7 +6,6 @@
 #include <cstdlib>
 
 #include "FuzzSupport.h"
-#include "LosslessTree.h"
 #include "kvor/dom/JXMLNode.h"
 #include "kvor/parser/XMLParser.h"
 #include "kvor/reader/DocumentLoader.h"
@@ -99,9 +98,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     document.insert(document.end(), data + 1, data + size);
     setenv("KVOR_ACP", (data[0] & 2) != 0 ? "1252" : "65001", 1);
-    WriteFileBytes(ScratchFile("document.xml"), document.data(), document.size());
-    const WString sourcePath = Widen(ScratchFile("document.xml"));
-    const WString savedPath = Widen(ScratchFile("saved.xml"));
+    kvortest::WriteText(Scratch().File("document.xml"), std::string(document.begin(), document.end()));
+    const WString sourcePath = kvortest::W(Scratch().File("document.xml"));
+    const WString savedPath = kvortest::W(Scratch().File("saved.xml"));
 
     IXmlNode* root = nullptr;
     const uint32_t loaded = CJXMLNode::CreateRootNodeFromFile(sourcePath.c_str(), &root);

@@ -6,12 +6,11 @@
 // line that reaches the log file.
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <memory>
 
 #include "DebLogger.h"
 #include "FuzzSupport.h"
+#include "LoggerDevice.h"
 #include "kvor/deblog/DebLog.h"
 
 namespace {
@@ -66,16 +65,13 @@ void WriteSettings(const WString& keyPath, ByteReader& input, GlobalSetting& set
 
 class LoggerRun {
 public:
+    // One registry store and device for the process (a folder for each
+    // input would cost more than the input), emptied for every input.
     LoggerRun()
     {
-        const std::string folder = kvorfuzz::ScratchFolder();
-        std::filesystem::remove_all(folder + "/registry");
-        std::filesystem::remove_all(folder + "/device");
-        std::filesystem::create_directories(folder + "/registry/HKEY_LOCAL_MACHINE/SOFTWARE/KVOR");
-        setenv("KVOR_REGISTRY", (folder + "/registry").c_str(), 1);
-        setenv("KVOR_DEVICE_ROOT", (folder + "/device").c_str(), 1);
-        const WString title = DebLogger::GetExeFileTitle();
-        m_logPath = folder + "/device/DebLogger/" + std::string(title.begin(), title.end()) + ".log";
+        std::filesystem::remove_all(kvorfuzz::Scratch().File("registry"));
+        std::filesystem::remove_all(kvorfuzz::Scratch().File("device"));
+        m_device.CreateKey("SOFTWARE/KVOR");
     }
     ~LoggerRun() { kvor::testing::ReplaceLogger(nullptr); }
 
@@ -188,15 +184,19 @@ private:
     // The log file's characters after the byte-order mark; none when there is no file.
     WString LogText() const
     {
-        std::ifstream file(m_logPath, std::ios::binary);
-        const std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        const std::string bytes = kvortest::ReadText(m_device.LogFolder() + "/" + kvortest::U8(DebLogger::GetExeFileTitle()) + ".log");
         return bytes.size() < 2 ? WString()
                                 : kvorfuzz::CharactersOf(reinterpret_cast<const uint8_t*>(bytes.data()) + 2, bytes.size() - 2);
     }
 
+    static const kvortest::LoggerDevice& Device()
+    {
+        static const kvortest::LoggerDevice device(kvorfuzz::Scratch());
+        return device;
+    }
+    const kvortest::LoggerDevice& m_device = Device();
     std::unique_ptr<DebLogger> m_logger;
     bool m_running = false;
-    std::string m_logPath;
     bool m_registered[MAX_ZONE_ID] = {};
 };
 

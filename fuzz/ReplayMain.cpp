@@ -6,9 +6,9 @@
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <vector>
+
+#include "TestText.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
@@ -35,8 +35,7 @@ int main(int argc, char** argv)
     for (const fs::path& path : inputs) {
         std::printf("%s\n", path.string().c_str());
         std::fflush(stdout);
-        std::ifstream file(path, std::ios::binary);
-        std::vector<uint8_t> bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+        std::vector<unsigned char> bytes = kvortest::ReadBytes(path.string());
         bytes.reserve(1); // a target never sees a null pointer, even for an empty input
         LLVMFuzzerTestOneInput(bytes.data(), bytes.size());
     }

@@ -7,7 +7,6 @@
 #include <deque>
 
 #include "FuzzSupport.h"
-#include "LosslessTree.h"
 #include "kvor/parser/XMLParser.h"
 
 namespace {
@@ -230,11 +229,11 @@ struct TreeEdit {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const std::string source = ScratchFile("document.xml");
-    WriteFileBytes(source, reinterpret_cast<const uint8_t*>(kDocument), sizeof(kDocument) - 1);
+    const std::string source = Scratch().File("document.xml");
+    kvortest::WriteText(source, kDocument);
     CKvorXMLParser parser;
     IXmlNode* root = nullptr;
-    Check(parser.LoadXmlFile(Widen(source).c_str()) == KVOR_OK &&
+    Check(parser.LoadXmlFile(kvortest::W(source).c_str()) == KVOR_OK &&
               parser.FindNode(KVOR_TEXT("doc"), &root, nullptr, nullptr, nullptr) == KVOR_OK,
           "the starting document loads");
     ByteReader input(data, size);
@@ -242,7 +241,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     edit.Run(input);
 
     // Saved and read back by a fresh parser, as a client would.
-    const WString saved = Widen(ScratchFile("edited.xml"));
+    const WString saved = kvortest::W(Scratch().File("edited.xml"));
     Check(root->SaveToFile(saved.c_str()) == 1, "SaveToFile answers 1");
     const NodeSnapshot expected = TreeEdit::SnapshotOf(edit.Root());
     CKvorXMLParser reader;

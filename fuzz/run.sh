@@ -28,6 +28,8 @@ mkdir -p "$WORK/state"
 export KVOR_REGISTRY="$PWD/$WORK/state/registry"
 export KVOR_DEVICE_ROOT="$PWD/$WORK/state/device"
 export KVOR_DEBUG_OUTPUT=
+# The targets' scratch files, many and small, in memory where the machine has it.
+if [ -w /dev/shm ]; then export TMPDIR=/dev/shm; fi
 export ASAN_OPTIONS=detect_leaks=1
 export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
 

@@ -6,11 +6,11 @@
 #if defined(_WIN32)
 #ifndef WIN32_LEAN_AND_MEAN
 #define WIN32_LEAN_AND_MEAN
-#endif // KVOR_TEST_LOADED_LIBRARY_H
+#endif
 #include <windows.h>
 #else
 #include <dlfcn.h>
-#endif // KVOR_TEST_LOADED_LIBRARY_H
+#endif
 
 #include <stdexcept>
 #include <string>
@@ -43,7 +43,7 @@ private:
 #else
         void* library = dlopen(KVOR_LIBRARY_PATH, RTLD_NOW | RTLD_LOCAL);
         const auto symbol = [library](const char* name) { return dlsym(library, name); };
-#endif // KVOR_TEST_LOADED_LIBRARY_H
+#endif
         if (library == nullptr) {
             throw std::runtime_error("cannot load " KVOR_LIBRARY_PATH);
         }

@@ -9,7 +9,6 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
-#include <list>
 #include <map>
 #include <string>
 #include <thread>
@@ -19,10 +18,6 @@
 #include "LoggerDevice.h"
 #include "TestText.h"
 #include "kvorVersion.h"
-
-#if !defined(_WIN32)
-#include <sys/wait.h>
-#endif
 
 // The header of the log file names this version.
 KVOR_DECLARE_EXECUTABLE_VERSION(1, 2, 3, 4);
@@ -56,33 +51,10 @@ struct Scenario {
     // Runs LoggerScenarioChild.Operations in a fresh process of `program`
     // that inherits this one's environment with the given variables set; 0
     // when it passed.
-    int Run(const std::map<std::string, std::string>& more = {}, const std::string& program = ProgramPath()) const
+    int Run(std::map<std::string, std::string> environment = {}, const std::string& program = ProgramPath()) const
     {
-        std::map<std::string, std::string> environment = {
-            {"KVOR_FRESH_PROCESS", "1"}, {"KVOR_DEBUG_OUTPUT", dir.File("debug.txt")}, {"KVOR_TEST_DIR", dir.Path()}};
-        for (const auto& variable : more) {
-            environment[variable.first] = variable.second;
-        }
-        std::string command;
-#if defined(_WIN32)
-        std::list<ScopedEnv> set; // inherited; on Windows one scenario runs one process at a time
-        for (const auto& variable : environment) {
-            set.emplace_back(variable.first.c_str(), variable.second);
-        }
-#else
-        for (const auto& variable : environment) {
-            command += variable.first + "='" + variable.second + "' ";
-        }
-#if defined(KVOR_TEST_EMULATOR) // a build for user-mode emulation starts the program through the emulator
-        command += KVOR_TEST_EMULATOR " ";
-#endif
-#endif
-        const int status = std::system((command + program + " --gtest_filter=LoggerScenarioChild.Operations").c_str());
-#if defined(_WIN32)
-        return status;
-#else
-        return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-#endif
+        environment.insert({{"KVOR_FRESH_PROCESS", "1"}, {"KVOR_DEBUG_OUTPUT", dir.File("debug.txt")}, {"KVOR_TEST_DIR", dir.Path()}});
+        return RunProgram(environment, program, "--gtest_filter=LoggerScenarioChild.Operations");
     }
     std::vector<std::string> Debug(const char* output = "debug.txt") const { return DebugLines(dir.File(output)); }
 

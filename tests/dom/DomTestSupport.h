@@ -1,9 +1,7 @@
 // Helpers of the model, reader and parser tests: names for parameterised
-// cases, a tree as text, and the one driver of their allocation sweeps.
+// cases and a tree as text.
 #ifndef KVOR_DOM_TEST_SUPPORT_H
 #define KVOR_DOM_TEST_SUPPORT_H
-
-#include <functional>
 
 #include <gtest/gtest.h>
 
@@ -37,24 +35,6 @@ inline std::string Render(const NodeSnapshot& node)
 }
 inline NodeSnapshot SnapshotOf(IXmlNode* node) { return Snapshot(NodeAccess::Of(node)); }
 inline std::string Render(IXmlNode* node) { return Render(SnapshotOf(node)); }
-
-// Refuses each allocation of operation in turn (SweepAllocationFailures);
-// once check(nth) has judged a run and released what it got, the blocks
-// must be as before the run unless the operation keeps some.
-inline long SweepBalanced(const std::function<void()>& operation, const std::function<void(long)>& check,
-                          bool keepsNothing = true)
-{
-    long live = 0;
-    return SweepAllocationFailures(
-        [&] {
-            live = LiveBlocks();
-            operation();
-        },
-        [&](long nth) {
-            check(nth);
-            EXPECT_TRUE(!keepsNothing || live == LiveBlocks()) << "allocation " << nth << " refused: blocks leaked";
-        });
-}
 
 } // namespace kvortest
 

@@ -115,8 +115,7 @@ TEST_F(LoggerTest, LoadSweepWithLoggingOnLogsEveryLoadsEntryAndExit)
     ASSERT_EQ(1u, DebLogRegisterZone(12, KVOR_TEXT("kvorXMLParser"), KVOR_TEXT("kvorXMLParser"), 1));
     const long loads = SweepLoad(false, m_dir);
     Stop();
-    const std::vector<std::string> lines =
-        TextLines(Utf16FileText(device.LogFolder() + "/" + U8(DebLogger::GetExeFileTitle()) + ".log"));
+    const std::vector<std::string> lines = TextLines(LogText());
     ASSERT_FALSE(lines.empty());
     long entries = 0, exits = 0;
     for (size_t index = 1; index < lines.size(); ++index) { // after the header

@@ -9,6 +9,8 @@
 
 #include <cstddef>
 
+#include <gtest/gtest.h>
+
 namespace kvortest {
 
 enum class FailureMode { ReturnNull, ThrowBadAlloc };
@@ -38,17 +40,21 @@ public:
 };
 
 // Runs operation with allocation 1, 2, ... refused in turn until a run sees
-// no refusal; check(nth) judges each refused run (nth == 0: the clean run).
-// Returns the number of allocations of the clean run.
+// no refusal; check(nth) judges each run (nth == 0: the clean run) and
+// releases what it got, after which the blocks must be as before the run
+// unless the operation keeps some. Returns the number of allocations of the
+// clean run.
 template <typename Operation, typename Check>
-long SweepAllocationFailures(Operation operation, Check check, long limit = 100000)
+long SweepBalanced(Operation operation, Check check, bool keepsNothing = true)
 {
-    for (long nth = 1; nth <= limit; ++nth) {
+    for (long nth = 1; nth <= 100000; ++nth) {
         FailAllocation(nth);
+        const long live = LiveBlocks();
         operation();
         const bool refused = AllocationWasRefused();
         const long counted = StopFailing();
         check(refused ? nth : 0);
+        EXPECT_TRUE(!keepsNothing || live == LiveBlocks()) << "allocation " << (refused ? nth : 0) << " refused: blocks leaked";
         if (!refused) {
             return counted;
         }

@@ -5,27 +5,18 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <list>
 #include <random>
 #include <regex>
 #include <sstream>
 
 #if defined(_WIN32)
 #include <windows.h>
+#else
+#include <sys/wait.h>
 #endif
 
 namespace kvortest {
-
-// The standard library's own conversions, through a path: test text is
-// valid UTF-8 and UTF-16, whichever type WCHAR is on the platform.
-WString W(const std::string& utf8)
-{
-    return std::filesystem::u8path(utf8).string<WCHAR>();
-}
-
-std::string U8(const WCHAR* text)
-{
-    return text == nullptr ? "(null)" : std::filesystem::path(text).u8string();
-}
 
 TempDir::TempDir()
 {
@@ -48,11 +39,6 @@ TempDir::~TempDir()
     std::filesystem::remove_all(m_path, ignored);
 }
 
-void WriteText(const std::string& path, const std::string& bytes)
-{
-    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
-}
-
 // Every target is little-endian: the units' bytes are already in order.
 std::vector<unsigned char> Utf16Bytes(const std::string& utf8)
 {
@@ -71,12 +57,6 @@ std::vector<unsigned char> ReadBytes(const std::string& path)
 {
     std::ifstream in(path, std::ios::binary);
     return std::vector<unsigned char>(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-std::string ReadText(const std::string& path)
-{
-    const std::vector<unsigned char> bytes = ReadBytes(path);
-    return std::string(bytes.begin(), bytes.end());
 }
 
 std::string Utf16FileText(const std::string& path)
@@ -113,6 +93,38 @@ ScopedEnv::~ScopedEnv()
     _putenv_s(m_name.c_str(), m_hadOld ? m_old.c_str() : "");
 #else
     m_hadOld ? setenv(m_name.c_str(), m_old.c_str(), 1) : unsetenv(m_name.c_str());
+#endif
+}
+
+std::string Quoted(const std::string& word)
+{
+    std::string quoted = "'";
+    for (char c : word) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+int RunProgram(const std::map<std::string, std::string>& environment, const std::string& program,
+               const std::string& arguments, [[maybe_unused]] const std::string& folder)
+{
+#if defined(_WIN32)
+    std::list<ScopedEnv> set; // inherited; on Windows a test runs one program at a time
+    for (const auto& variable : environment) {
+        set.emplace_back(variable.first.c_str(), variable.second);
+    }
+    return std::system((program + " " + arguments).c_str());
+#else
+    // On the command line, so that threads may start programs with variables of their own.
+    std::string command = folder.empty() ? "env " : "cd " + Quoted(folder) + " && env ";
+    for (const auto& variable : environment) {
+        command += variable.first + "=" + Quoted(variable.second) + " ";
+    }
+#if defined(KVOR_TEST_EMULATOR)
+    command += KVOR_TEST_EMULATOR " ";
+#endif
+    const int status = std::system((command + Quoted(program) + " " + arguments).c_str());
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
 #endif
 }
 

@@ -4,6 +4,8 @@
 
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
@@ -13,10 +15,11 @@ namespace kvortest {
 
 typedef std::basic_string<WCHAR> WString;
 
-// UTF-8 text as UTF-16 and back; text that is not valid throws.
-WString W(const std::string& utf8);
+// UTF-8 text as UTF-16 and back, by the standard library's own conversions
+// through a path, whichever type WCHAR is; text that is not valid throws.
+inline WString W(const std::string& utf8) { return std::filesystem::u8path(utf8).string<WCHAR>(); }
 // For messages, null reads as "(null)".
-std::string U8(const WCHAR* text);
+inline std::string U8(const WCHAR* text) { return text == nullptr ? "(null)" : std::filesystem::path(text).u8string(); }
 inline std::string U8(const WString& text) { return U8(text.c_str()); }
 
 // A fresh folder under the system's temporary folder, removed with the object.
@@ -33,12 +36,19 @@ private:
     std::string m_path;
 };
 
-void WriteText(const std::string& path, const std::string& bytes);
+inline void WriteText(const std::string& path, const std::string& bytes)
+{
+    std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
+}
 // UTF-16LE with the byte-order mark.
 void WriteUtf16File(const std::string& path, const std::string& utf8);
 std::vector<unsigned char> ReadBytes(const std::string& path);
 // The same bytes as a string.
-std::string ReadText(const std::string& path);
+inline std::string ReadText(const std::string& path)
+{
+    const std::vector<unsigned char> bytes = ReadBytes(path);
+    return std::string(bytes.begin(), bytes.end());
+}
 // The text of a UTF-16LE file after its byte-order mark, as UTF-8.
 std::string Utf16FileText(const std::string& path);
 // text with each run of decimal digits as one "0", so that times, thread
@@ -61,6 +71,16 @@ private:
     std::string m_old;
     bool m_hadOld;
 };
+
+// A word as one word of the posix shell, whatever it holds.
+std::string Quoted(const std::string& word);
+// Runs program with arguments (shell words) through the system's shell,
+// with the variables set over this process's environment, in folder (posix
+// only; empty: this process's), through the emulator in a build for
+// user-mode emulation. Gives its exit status, on posix 128 + the number of
+// a signal that ended it.
+int RunProgram(const std::map<std::string, std::string>& environment, const std::string& program,
+               const std::string& arguments, const std::string& folder = "");
 
 // The lines of a text, or of a debugger output file, without line ends.
 std::vector<std::string> TextLines(const std::string& text);

@@ -3,9 +3,6 @@
 #ifndef KVORXML_TEST_RUN_H
 #define KVORXML_TEST_RUN_H
 
-#include <sys/wait.h>
-
-#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -19,15 +16,6 @@ struct Outcome {
     std::string err;
 };
 
-inline std::string Quoted(const std::string& word)
-{
-    std::string quoted = "'";
-    for (char c : word) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
-
 class KvorxmlTest : public ::testing::Test {
 protected:
     // Standard input is input (a file), else empty; standard output goes to
@@ -36,17 +24,17 @@ protected:
                     const std::string& input = "/dev/null", std::string output = "")
     {
         output = output.empty() ? m_dir.File("out") : output;
-        std::string command = "cd " + Quoted(m_dir.Path()) + " && env KVOR_REGISTRY=" + Quoted(m_dir.File("registry")) +
-                              " KVOR_DEVICE_ROOT=" + Quoted(m_dir.File("device")) +
-                              " KVOR_DEBUG_OUTPUT=" + Quoted(debugOutput) + " " + KVORXML_EMULATOR " " +
-                              Quoted(KVORXML_PATH);
+        using kvortest::Quoted;
+        std::string arguments;
         for (const std::string& word : words) {
-            command += " " + Quoted(word);
+            arguments += Quoted(word) + " ";
         }
-        command += " <" + Quoted(input) + " >" + Quoted(output) + " 2>" + Quoted(m_dir.File("err"));
-        const int status = std::system(command.c_str());
-        return Outcome{WIFEXITED(status) ? WEXITSTATUS(status) : -1, kvortest::ReadText(m_dir.File("out")),
-                       kvortest::ReadText(m_dir.File("err"))};
+        const int status = kvortest::RunProgram(
+            {{"KVOR_REGISTRY", m_dir.File("registry")}, {"KVOR_DEVICE_ROOT", m_dir.File("device")},
+             {"KVOR_DEBUG_OUTPUT", debugOutput}},
+            KVORXML_PATH, arguments + "<" + Quoted(input) + " >" + Quoted(output) + " 2>" + Quoted(m_dir.File("err")),
+            m_dir.Path());
+        return Outcome{status, kvortest::ReadText(m_dir.File("out")), kvortest::ReadText(m_dir.File("err"))};
     }
     std::string File(const std::string& name, const std::string& text)
     {
