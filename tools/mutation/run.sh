@@ -37,6 +37,9 @@ fields() {
 }
 
 mkdir -p "$WORK"
+# The run reads its own copy of the list: the list may be edited meanwhile.
+cp "$FAULTS" "$WORK/faults.tsv"
+FAULTS="$WORK/faults.tsv"
 tree="$WORK/tree"
 rm -rf "$tree"
 mkdir -p "$tree"
