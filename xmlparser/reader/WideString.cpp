@@ -44,15 +44,12 @@ void WideString::TrimRight()
     if (m_text == nullptr) {
         return;
     }
-    int32_t last = m_length - 1;
-    while (last >= 0 && kvor::IsWhiteSpace(m_text[last])) {
-        --last;
-    }
-    if (last < 0) {
+    const int32_t length = kvor::LengthWithoutTrailingWhiteSpace(m_text, m_length);
+    if (length == 0) {
         MakeEmpty();
-    } else if (last < m_length - 1) {
-        m_text[last + 1] = 0;
-        m_length = last + 1;
+    } else if (length < m_length) {
+        m_text[length] = 0;
+        m_length = length;
     }
 }
 
@@ -61,10 +58,7 @@ void WideString::TrimLeft()
     if (m_text == nullptr) {
         return;
     }
-    int32_t leading = 0;
-    while (leading < m_length && kvor::IsWhiteSpace(m_text[leading])) {
-        ++leading;
-    }
+    const int32_t leading = kvor::LeadingWhiteSpace(m_text, m_length);
     if (leading == m_length) {
         MakeEmpty();
     } else if (leading > 0) {

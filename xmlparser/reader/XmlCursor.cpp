@@ -77,15 +77,9 @@ int32_t XmlCursor::ReadToken(WCHAR* out, int32_t size, Stop stops)
 
     // The token's copy holds its text without the white space around it.
     const int32_t textLength = firstNul >= 0 && firstNul < count ? firstNul : count;
-    int32_t first = 0;
-    int32_t last = textLength;
-    while (first < last && kvor::IsWhiteSpace(start[first])) {
-        ++first;
-    }
-    while (last > first && kvor::IsWhiteSpace(start[last - 1])) {
-        --last;
-    }
-    WideString token(start + first, static_cast<size_t>(last - first));
+    const int32_t end = kvor::LengthWithoutTrailingWhiteSpace(start, textLength);
+    const int32_t first = kvor::LeadingWhiteSpace(start, end);
+    WideString token(start + first, static_cast<size_t>(end - first));
     if (out != nullptr) {
         CopyOut(out, size, token.GetText(), token.GetLength());
     }
