@@ -153,18 +153,20 @@ TEST_F(RegistryStore, KeyNamesKeepEveryCharacterButTheBackslashAndMatchIgnoringC
     }
     EXPECT_EQ(static_cast<DWORD>(REG_OPENED_EXISTING_KEY), Create(m_key, KVOR_TEXT("A/B\\")));
     EXPECT_EQ(0u, Create(m_key, W(std::string(256, 'n')))) << "a key name holds at most 255 characters";
+    EXPECT_EQ(static_cast<DWORD>(REG_CREATED_NEW_KEY), Create(m_key, W(std::string(255, 'n'))));
     std::vector<std::string> files, listed;
     for (const auto& entry : std::filesystem::directory_iterator(m_folder)) {
         files.push_back(entry.path().filename().string());
     }
     std::sort(files.begin(), files.end());
-    EXPECT_EQ((std::vector<std::string>{"%252F", "%2E", "%2E.", "%2Elock", "%40", "100%25", "a%2Fb", "tab\tx",
-                                        "\xC3\xA4\xE2\x82\xAC"}),
+    EXPECT_EQ((std::vector<std::string>{"%252F", "%2E", "%2E.", "%2Elock", "%40", "100%25", "a%2Fb",
+                                        std::string(255, 'n'), "tab\tx", "\xC3\xA4\xE2\x82\xAC"}),
               files);
     std::filesystem::create_directory(m_folder + ".deleted-1"); // a tree being deleted is no key
     for (DWORD index = 0; SubkeyAt(m_key, index) != std::to_string(ERROR_NO_MORE_ITEMS); ++index) {
         listed.push_back(SubkeyAt(m_key, index));
     }
+    names.push_back(std::string(255, 'n'));
     std::sort(names.begin(), names.end()); // whatever order the store gives bytes beyond ASCII
     std::sort(listed.begin(), listed.end());
     EXPECT_EQ(names, listed);

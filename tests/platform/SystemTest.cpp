@@ -143,7 +143,7 @@ TEST(SystemFailures, DebuggerOutputVersionAndModuleNameReportThemAndLeaveNothing
         {"version: record unreadable", Failing(S::Read, EIO, 5), ExecutableVersion, 0, 31, ""},
         {"version: file ends early", Shortened(S::Read, 0), ExecutableVersion, 0, noVersion, ""},
         {"version: interrupted read", Failing(S::Read, EINTR, 2), ExecutableVersion, 1, untouched, "5.6.7.8"},
-        {"version: short reads", Shortened(S::Read, 7), ExecutableVersion, 1, untouched, "5.6.7.8"},
+        {"version: short reads", Shortened(S::Read, 2), ExecutableVersion, 1, untouched, "5.6.7.8"},
         {"module name unreadable", Failing(S::ReadLink, EACCES), ModuleName, FALSE, ERROR_ACCESS_DENIED, ""},
     };
     for (const auto& c : cases) {
