@@ -49,12 +49,4 @@ TEST_F(KvorxmlTest, RegDeletesWhatItIsToldAndQueriesBelowAKey)
     EXPECT_NE(std::string::npos, Kvorxml({"reg", "query", kZoneKey}).err.find("No such file"));
 }
 
-TEST_F(KvorxmlTest, LogFileHeaderNamesTheClientsVersion)
-{
-    ASSERT_EQ(0, Kvorxml({"reg", "add", kLoggerKey, "/v", "OutputType", "/t", "REG_DWORD", "/d", "2"}).status);
-    ASSERT_EQ(0, Kvorxml({"tree", m_utf16}).status);
-    const std::string text = kvortest::Utf16FileText(m_dir.File("device/DebLogger/kvorxml.log"));
-    EXPECT_NE(std::string::npos, text.find("[kvorxml.exe][Version : 1.0.0.0]\r\n")) << text;
-}
-
 } // namespace
