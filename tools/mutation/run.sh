@@ -5,7 +5,8 @@
 # Each fault is planted in turn in a copy of the working tree, which is then
 # rebuilt and tested; a fault is killed when the suite fails, survives when
 # it passes, and is broken when the copy no longer builds. Ends with
-# "killed K of N (S survived, B broken)". Results: build-mutation/results.tsv.
+# "killed K of N (S survived, B broken)". Results: build-mutation/results.tsv;
+# the tests that caught each fault: build-mutation/killers.tsv.
 # faults.tsv: id, file, exact source text, replacement, what the fault is
 # (tab-separated; \n, \t and \\ stand for themselves in the two texts).
 set -euo pipefail
@@ -64,6 +65,7 @@ ctest --test-dir "$WORK/build" -j "$JOBS" >/dev/null || { echo "the suite fails 
 
 killed=0 survived=0 broken=0 total=0
 : >"$WORK/results.tsv"
+: >"$WORK/killers.tsv"
 while IFS= read -r line; do
     fields "$line"
     [ "$wanted" = "  " ] || [[ "$wanted" == *" $id "* ]] || continue
@@ -79,6 +81,13 @@ while IFS= read -r line; do
     fi
     cp "$WORK/original" "$tree/$file"
     printf '%s\t%s\t%s\n' "$id" "$outcome" "$what" | tee -a "$WORK/results.tsv"
+    # The tests that caught it, for killers.tsv.
+    [ "$outcome" = killed ] && printf '%s\t%s\n' "$id" "$(sed -n -E \
+        's/^[[:space:]]+[0-9]+ - ([^ ]+).*\((Failed|SEGFAULT|Subprocess aborted|Timeout|Exception.*)\)$/\1/p' \
+        "$WORK/$id.log" | sort -u | tr '\n' ' ')" >>"$WORK/killers.tsv"
 done <"$FAULTS"
 cmake --build "$WORK/build" -j "$JOBS" >/dev/null
 echo "killed $killed of $total ($survived survived, $broken broken)"
+# A fault that one test alone catches marks that test as the only check of it.
+single=$(awk -F'\t' 'split($2, tests, " ") == 1' "$WORK/killers.tsv" 2>/dev/null | wc -l)
+echo "caught by one test only: $single (the tests that caught each fault: $WORK/killers.tsv)"
