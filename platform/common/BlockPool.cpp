@@ -129,10 +129,186 @@ private:
     std::atomic<bool>* m_locked;
 };
 
+namespace {
+
+// How many blocks of a class a thread caches: at most 32, no more than 4 KB
+// of them, at least two.
+struct CacheLimits {
+    unsigned char ofClass[BlockPool::kLargestBlock / BlockPool::kGranule + 1];
+
+    constexpr CacheLimits() : ofClass()
+    {
+        for (size_t classIndex = 1; classIndex < sizeof ofClass; ++classIndex) {
+            const size_t fitting = 4096 / (classIndex * BlockPool::kGranule);
+            ofClass[classIndex] = static_cast<unsigned char>(fitting < 2 ? 2 : fitting > 32 ? 32 : fitting);
+        }
+    }
+};
+constexpr CacheLimits kCacheLimits;
+
+} // namespace
+
+// A thread's free blocks of one pool, each class a list through the blocks.
+struct BlockPool::ThreadCache {
+    struct Class {
+        FreeSlot* first;
+        size_t count;
+    };
+
+    BlockPool* pool; // null while it holds nothing
+    ThreadCache* previous; // among the pool's caches
+    ThreadCache* next;
+    // All its blocks. Written by its own thread only, so without a locked
+    // instruction; read by BlocksInUse in any thread.
+    std::atomic<size_t> blocks;
+    bool ended; // its thread has given it back for good
+    Class classes[kClassCount];
+
+    void Added(size_t count) { blocks.store(blocks.load(std::memory_order_relaxed) + count, std::memory_order_relaxed); }
+    void Removed(size_t count) { blocks.store(blocks.load(std::memory_order_relaxed) - count, std::memory_order_relaxed); }
+};
+
+thread_local BlockPool::ThreadCache BlockPool::t_cache;
+
+// Gives the thread's cache back when the thread ends; a block taken or
+// given after that, by a later destructor, goes by the lock.
+struct BlockPool::ThreadEnd {
+    ThreadEnd() = default;
+    ThreadEnd(const ThreadEnd&) = delete;
+    ThreadEnd& operator=(const ThreadEnd&) = delete;
+    ~ThreadEnd()
+    {
+        Unbind(t_cache);
+        t_cache.ended = true;
+    }
+};
+
 KVOR_HEAP_INTERNAL void* BlockPool::Allocate(size_t bytes) noexcept
 {
     const size_t classIndex = bytes == 0 ? 1 : (bytes + kGranule - 1) / kGranule;
+    ThreadCache& cache = t_cache;
+    ThreadCache::Class& cached = cache.classes[classIndex];
+    if (cache.pool != this || cached.first == nullptr) {
+        return AllocateUncached(classIndex, bytes, cache);
+    }
+    FreeSlot* slot = cached.first;
+    cached.first = slot->next;
+    --cached.count;
+    cache.Removed(1);
+    MarkAddressable(slot, bytes);
+    return slot;
+}
+
+// The block asked for, and half a cache more of its class from the chunks
+// that have room: a chunk is added only for the block asked for, so that
+// a refused chunk fails that block and no other.
+KVOR_HEAP_INTERNAL void* BlockPool::AllocateUncached(size_t classIndex, size_t bytes, ThreadCache& cache) noexcept
+{
+    const bool caching = cache.pool == this || Bind(cache);
     Guard guard(m_locked);
+    void* block = TakeBlock(classIndex);
+    if (block == nullptr) {
+        return nullptr;
+    }
+    if (caching) {
+        ThreadCache::Class& cached = cache.classes[classIndex];
+        size_t taken = 0;
+        while (taken < kCacheLimits.ofClass[classIndex] / 2 && m_classes[classIndex].available != nullptr) {
+            FreeSlot* slot = static_cast<FreeSlot*>(TakeBlock(classIndex));
+            slot->next = cached.first;
+            cached.first = slot;
+            ++taken;
+        }
+        cached.count += taken;
+        cache.Added(taken);
+    }
+    MarkAddressable(block, bytes);
+    return block;
+}
+
+KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
+{
+    CheckLive(block);
+    PoolChunk* chunk = HeaderOf(block)->chunk;
+    BlockPool& pool = *chunk->pool;
+    ThreadCache& cache = t_cache;
+    ThreadCache::Class& cached = cache.classes[chunk->classIndex];
+    if (cache.pool != &pool || cached.count == kCacheLimits.ofClass[chunk->classIndex]) {
+        pool.ReleaseUncached(block, cache);
+        return;
+    }
+    MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
+    FreeSlot* slot = static_cast<FreeSlot*>(block);
+    slot->next = cached.first;
+    cached.first = slot;
+    ++cached.count;
+    cache.Added(1);
+}
+
+// Into the cache, after half of a full cache went back to the chunks.
+KVOR_HEAP_INTERNAL void BlockPool::ReleaseUncached(void* block, ThreadCache& cache) noexcept
+{
+    const size_t classIndex = HeaderOf(block)->chunk->classIndex;
+    MarkUnaddressable(block, HeaderOf(block)->chunk->slotBytes - sizeof(BlockHeader));
+    if (cache.pool != this && !Bind(cache)) {
+        Guard guard(m_locked);
+        GiveBlock(block);
+        return;
+    }
+    ThreadCache::Class& cached = cache.classes[classIndex];
+    if (cached.count == kCacheLimits.ofClass[classIndex]) {
+        Guard guard(m_locked);
+        GiveCached(cache, classIndex, cached.count / 2);
+    }
+    FreeSlot* slot = static_cast<FreeSlot*>(block);
+    slot->next = cached.first;
+    cached.first = slot;
+    ++cached.count;
+    cache.Added(1);
+}
+
+KVOR_HEAP_INTERNAL bool BlockPool::Bind(ThreadCache& cache) noexcept
+{
+    if (cache.ended) {
+        return false;
+    }
+    static thread_local ThreadEnd threadEnd;
+    (void)threadEnd;
+    Unbind(cache);
+    Guard guard(m_locked);
+    cache.pool = this;
+    cache.previous = nullptr;
+    cache.next = m_caches;
+    if (m_caches != nullptr) {
+        m_caches->previous = &cache;
+    }
+    m_caches = &cache;
+    return true;
+}
+
+KVOR_HEAP_INTERNAL void BlockPool::Unbind(ThreadCache& cache) noexcept
+{
+    BlockPool* pool = cache.pool;
+    if (pool == nullptr) {
+        return;
+    }
+    Guard guard(pool->m_locked);
+    for (size_t classIndex = 0; classIndex < kClassCount; ++classIndex) {
+        pool->GiveCached(cache, classIndex, 0);
+    }
+    if (cache.previous != nullptr) {
+        cache.previous->next = cache.next;
+    } else {
+        pool->m_caches = cache.next;
+    }
+    if (cache.next != nullptr) {
+        cache.next->previous = cache.previous;
+    }
+    cache.pool = nullptr;
+}
+
+KVOR_HEAP_INTERNAL void* BlockPool::TakeBlock(size_t classIndex) noexcept
+{
     SizeClass& sizeClass = m_classes[classIndex];
     PoolChunk* chunk = sizeClass.available;
     if (chunk == nullptr) {
@@ -150,39 +326,51 @@ KVOR_HEAP_INTERNAL void* BlockPool::Allocate(size_t bytes) noexcept
         Link(chunk);
     }
     ++m_blocksInUse;
-    MarkAddressable(block, bytes);
     return block;
 }
 
-KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
+KVOR_HEAP_INTERNAL void BlockPool::GiveBlock(void* block) noexcept
 {
-    CheckLive(block);
     PoolChunk* chunk = HeaderOf(block)->chunk;
-    BlockPool& pool = *chunk->pool;
-    Guard guard(pool.m_locked);
-    MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
-    --pool.m_blocksInUse;
+    --m_blocksInUse;
     if (chunk->onFullList) {
-        pool.Unlink(chunk);
+        Unlink(chunk);
         chunk->Give(block);
-        pool.Link(chunk);
+        Link(chunk);
     } else {
         chunk->Give(block);
     }
     if (chunk->blocksInUse > 0) {
         return;
     }
-    SizeClass& sizeClass = pool.m_classes[chunk->classIndex];
+    SizeClass& sizeClass = m_classes[chunk->classIndex];
     if (sizeClass.spare == nullptr) {
         sizeClass.spare = chunk;
     } else {
-        pool.Unlink(chunk);
-        pool.RetireChunk(chunk);
+        Unlink(chunk);
+        RetireChunk(chunk);
     }
+}
+
+// The class's cached blocks past keep, back to their chunks.
+KVOR_HEAP_INTERNAL void BlockPool::GiveCached(ThreadCache& cache, size_t classIndex, size_t keep) noexcept
+{
+    ThreadCache::Class& cached = cache.classes[classIndex];
+    const size_t given = cached.count - keep;
+    while (cached.count > keep) {
+        FreeSlot* slot = cached.first;
+        cached.first = slot->next;
+        --cached.count;
+        GiveBlock(slot);
+    }
+    cache.Removed(given);
 }
 
 KVOR_HEAP_INTERNAL void BlockPool::ReleaseEmptyChunks() noexcept
 {
+    if (t_cache.pool == this) {
+        Unbind(t_cache);
+    }
     Guard guard(m_locked);
     for (SizeClass& sizeClass : m_classes) {
         if (sizeClass.spare != nullptr) {
@@ -206,7 +394,12 @@ size_t BlockPool::ChunkCount() const noexcept
 
 size_t BlockPool::BlocksInUse() const noexcept
 {
-    return m_blocksInUse;
+    Guard guard(m_locked);
+    size_t cached = 0;
+    for (const ThreadCache* cache = m_caches; cache != nullptr; cache = cache->next) {
+        cached += cache->blocks.load(std::memory_order_relaxed);
+    }
+    return m_blocksInUse - cached;
 }
 
 KVOR_HEAP_INTERNAL PoolChunk* BlockPool::AddChunk(size_t classIndex) noexcept
