@@ -3,6 +3,7 @@
 #include "kvor/platform/kvorPlatform.h"
 
 #include <cstdint>
+#include <cstdlib>
 #include <new>
 #include <thread>
 
@@ -131,7 +132,7 @@ private:
 
 namespace {
 
-// How many blocks of a class a thread caches: at most 32, no more than 4 KB
+// How many blocks of a class a thread caches: at most 64, no more than 4 KB
 // of them, at least two.
 struct CacheLimits {
     unsigned char ofClass[BlockPool::kLargestBlock / BlockPool::kGranule + 1];
@@ -140,7 +141,7 @@ struct CacheLimits {
     {
         for (size_t classIndex = 1; classIndex < sizeof ofClass; ++classIndex) {
             const size_t fitting = 4096 / (classIndex * BlockPool::kGranule);
-            ofClass[classIndex] = static_cast<unsigned char>(fitting < 2 ? 2 : fitting > 32 ? 32 : fitting);
+            ofClass[classIndex] = static_cast<unsigned char>(fitting < 2 ? 2 : fitting > 64 ? 64 : fitting);
         }
     }
 };
@@ -161,14 +162,14 @@ struct BlockPool::ThreadCache {
     // All its blocks. Written by its own thread only, so without a locked
     // instruction; read by BlocksInUse in any thread.
     std::atomic<size_t> blocks;
-    bool ended; // its thread has given it back for good
     Class classes[kClassCount];
 
     void Added(size_t count) { blocks.store(blocks.load(std::memory_order_relaxed) + count, std::memory_order_relaxed); }
     void Removed(size_t count) { blocks.store(blocks.load(std::memory_order_relaxed) - count, std::memory_order_relaxed); }
 };
 
-thread_local BlockPool::ThreadCache BlockPool::t_cache;
+KVOR_QUICK_THREAD_LOCAL thread_local BlockPool::ThreadCache* BlockPool::t_cache;
+KVOR_QUICK_THREAD_LOCAL thread_local bool BlockPool::t_ended;
 
 // Gives the thread's cache back when the thread ends; a block taken or
 // given after that, by a later destructor, goes by the lock.
@@ -176,25 +177,38 @@ struct BlockPool::ThreadEnd {
     ThreadEnd() = default;
     ThreadEnd(const ThreadEnd&) = delete;
     ThreadEnd& operator=(const ThreadEnd&) = delete;
-    ~ThreadEnd()
+    KVOR_HEAP_INTERNAL ~ThreadEnd()
     {
-        Unbind(t_cache);
-        t_cache.ended = true;
+        t_ended = true;
+        ThreadCache* cache = t_cache;
+        t_cache = nullptr;
+        Unbind(*cache);
+        cache->~ThreadCache();
+        std::free(cache);
     }
 };
 
 KVOR_HEAP_INTERNAL void* BlockPool::Allocate(size_t bytes) noexcept
 {
     const size_t classIndex = bytes == 0 ? 1 : (bytes + kGranule - 1) / kGranule;
-    ThreadCache& cache = t_cache;
-    ThreadCache::Class& cached = cache.classes[classIndex];
-    if (cache.pool != this || cached.first == nullptr) {
-        return AllocateUncached(classIndex, bytes, cache);
+    // With a single thread the lock costs nothing, and a cache would only
+    // add its own moves.
+    if (ProcessIsSingleThreaded()) {
+        void* block = TakeBlock(classIndex);
+        if (block != nullptr) {
+            MarkAddressable(block, bytes);
+        }
+        return block;
     }
+    ThreadCache* cache = t_cache;
+    if (cache == nullptr || cache->pool != this || cache->classes[classIndex].first == nullptr) {
+        return AllocateUncached(classIndex, bytes);
+    }
+    ThreadCache::Class& cached = cache->classes[classIndex];
     FreeSlot* slot = cached.first;
     cached.first = slot->next;
     --cached.count;
-    cache.Removed(1);
+    cache->Removed(1);
     MarkAddressable(slot, bytes);
     return slot;
 }
@@ -202,16 +216,19 @@ KVOR_HEAP_INTERNAL void* BlockPool::Allocate(size_t bytes) noexcept
 // The block asked for, and half a cache more of its class from the chunks
 // that have room: a chunk is added only for the block asked for, so that
 // a refused chunk fails that block and no other.
-KVOR_HEAP_INTERNAL void* BlockPool::AllocateUncached(size_t classIndex, size_t bytes, ThreadCache& cache) noexcept
+KVOR_HEAP_INTERNAL void* BlockPool::AllocateUncached(size_t classIndex, size_t bytes) noexcept
 {
-    const bool caching = cache.pool == this || Bind(cache);
+    ThreadCache* cache = t_cache;
+    if (cache == nullptr || cache->pool != this) {
+        cache = Bind();
+    }
     Guard guard(m_locked);
     void* block = TakeBlock(classIndex);
     if (block == nullptr) {
         return nullptr;
     }
-    if (caching) {
-        ThreadCache::Class& cached = cache.classes[classIndex];
+    if (cache != nullptr) {
+        ThreadCache::Class& cached = cache->classes[classIndex];
         size_t taken = 0;
         while (taken < kCacheLimits.ofClass[classIndex] / 2 && m_classes[classIndex].available != nullptr) {
             FreeSlot* slot = static_cast<FreeSlot*>(TakeBlock(classIndex));
@@ -220,7 +237,7 @@ KVOR_HEAP_INTERNAL void* BlockPool::AllocateUncached(size_t classIndex, size_t b
             ++taken;
         }
         cached.count += taken;
-        cache.Added(taken);
+        cache->Added(taken);
     }
     MarkAddressable(block, bytes);
     return block;
@@ -231,59 +248,80 @@ KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
     CheckLive(block);
     PoolChunk* chunk = HeaderOf(block)->chunk;
     BlockPool& pool = *chunk->pool;
-    ThreadCache& cache = t_cache;
-    ThreadCache::Class& cached = cache.classes[chunk->classIndex];
-    if (cache.pool != &pool || cached.count == kCacheLimits.ofClass[chunk->classIndex]) {
-        pool.ReleaseUncached(block, cache);
+    if (ProcessIsSingleThreaded()) {
+        MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
+        pool.GiveBlock(block);
+        return;
+    }
+    ThreadCache* cache = t_cache;
+    if (cache == nullptr || cache->pool != &pool ||
+        cache->classes[chunk->classIndex].count == kCacheLimits.ofClass[chunk->classIndex]) {
+        pool.ReleaseUncached(block);
         return;
     }
     MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
+    ThreadCache::Class& cached = cache->classes[chunk->classIndex];
     FreeSlot* slot = static_cast<FreeSlot*>(block);
     slot->next = cached.first;
     cached.first = slot;
     ++cached.count;
-    cache.Added(1);
+    cache->Added(1);
 }
 
 // Into the cache, after half of a full cache went back to the chunks.
-KVOR_HEAP_INTERNAL void BlockPool::ReleaseUncached(void* block, ThreadCache& cache) noexcept
+KVOR_HEAP_INTERNAL void BlockPool::ReleaseUncached(void* block) noexcept
 {
     const size_t classIndex = HeaderOf(block)->chunk->classIndex;
     MarkUnaddressable(block, HeaderOf(block)->chunk->slotBytes - sizeof(BlockHeader));
-    if (cache.pool != this && !Bind(cache)) {
+    ThreadCache* cache = t_cache;
+    if (cache == nullptr || cache->pool != this) {
+        cache = Bind();
+    }
+    if (cache == nullptr) {
         Guard guard(m_locked);
         GiveBlock(block);
         return;
     }
-    ThreadCache::Class& cached = cache.classes[classIndex];
+    ThreadCache::Class& cached = cache->classes[classIndex];
     if (cached.count == kCacheLimits.ofClass[classIndex]) {
         Guard guard(m_locked);
-        GiveCached(cache, classIndex, cached.count / 2);
+        GiveCached(*cache, classIndex, cached.count / 2);
     }
     FreeSlot* slot = static_cast<FreeSlot*>(block);
     slot->next = cached.first;
     cached.first = slot;
     ++cached.count;
-    cache.Added(1);
+    cache->Added(1);
 }
 
-KVOR_HEAP_INTERNAL bool BlockPool::Bind(ThreadCache& cache) noexcept
+// The cache lives in memory of the C library's own heap: it is no block of
+// the library's, and the thread-local room it would take is scarce.
+KVOR_HEAP_INTERNAL BlockPool::ThreadCache* BlockPool::Bind() noexcept
 {
-    if (cache.ended) {
-        return false;
+    if (t_ended) {
+        return nullptr;
     }
-    static thread_local ThreadEnd threadEnd;
-    (void)threadEnd;
-    Unbind(cache);
+    ThreadCache* cache = t_cache;
+    if (cache == nullptr) {
+        void* memory = std::malloc(sizeof(ThreadCache));
+        if (memory == nullptr) {
+            return nullptr;
+        }
+        static thread_local ThreadEnd threadEnd;
+        (void)threadEnd;
+        cache = ::new (memory) ThreadCache();
+        t_cache = cache;
+    }
+    Unbind(*cache);
     Guard guard(m_locked);
-    cache.pool = this;
-    cache.previous = nullptr;
-    cache.next = m_caches;
+    cache->pool = this;
+    cache->previous = nullptr;
+    cache->next = m_caches;
     if (m_caches != nullptr) {
-        m_caches->previous = &cache;
+        m_caches->previous = cache;
     }
-    m_caches = &cache;
-    return true;
+    m_caches = cache;
+    return cache;
 }
 
 KVOR_HEAP_INTERNAL void BlockPool::Unbind(ThreadCache& cache) noexcept
@@ -368,8 +406,8 @@ KVOR_HEAP_INTERNAL void BlockPool::GiveCached(ThreadCache& cache, size_t classIn
 
 KVOR_HEAP_INTERNAL void BlockPool::ReleaseEmptyChunks() noexcept
 {
-    if (t_cache.pool == this) {
-        Unbind(t_cache);
+    if (t_cache != nullptr && t_cache->pool == this) {
+        Unbind(*t_cache);
     }
     Guard guard(m_locked);
     for (SizeClass& sizeClass : m_classes) {

@@ -14,7 +14,8 @@
 // Each thread keeps a few free blocks of each class for itself, so that
 // with more than one thread in the process a block taken or given costs no
 // hold of the pool's lock: it takes them from the chunks, and gives them
-// back, half a cache at a time under one hold. A thread caches at most 32
+// back, half a cache at a time under one hold; a process with a single
+// thread takes no lock and goes by no cache. A thread caches at most 64
 // blocks of a class and no more than 4 KB of them (two blocks of the
 // largest classes), so at most about 0.5 MB in all. Cached blocks are free:
 // not counted in use, marked like any freed block. A thread's cache serves
@@ -47,6 +48,16 @@
 #else
 #define KVOR_ADDRESS_SANITIZER 0
 #define KVOR_HEAP_INTERNAL
+#endif
+
+// A thread-local variable reached by one load instead of a call. The loader
+// keeps only a few hundred bytes free for these in libraries loaded late,
+// and all of a library's thread-local variables then take that room: the
+// library keeps no more than a few bytes thread-local.
+#if defined(__ELF__)
+#define KVOR_QUICK_THREAD_LOCAL __attribute__((tls_model("initial-exec")))
+#else
+#define KVOR_QUICK_THREAD_LOCAL
 #endif
 
 namespace kvor {
@@ -96,7 +107,10 @@ private:
 
     struct ThreadCache;
     struct ThreadEnd;
-    static thread_local ThreadCache t_cache;
+    // The thread's cache, made when it first turns to a pool; ended once
+    // the thread gave it back for good.
+    KVOR_QUICK_THREAD_LOCAL static thread_local ThreadCache* t_cache;
+    KVOR_QUICK_THREAD_LOCAL static thread_local bool t_ended;
 
     // Every chunk is on one of the two lists of its class, so that each
     // stays reachable from the pool for as long as it exists.
@@ -108,12 +122,13 @@ private:
 
     class Guard;
 
-    void* AllocateUncached(size_t classIndex, size_t bytes, ThreadCache& cache) noexcept;
-    void ReleaseUncached(void* block, ThreadCache& cache) noexcept;
-    // The caller's cache bound to this pool, unless its thread is ending.
-    bool Bind(ThreadCache& cache) noexcept;
+    void* AllocateUncached(size_t classIndex, size_t bytes) noexcept;
+    void ReleaseUncached(void* block) noexcept;
+    // The caller's cache bound to this pool; null when the thread has ended
+    // or no cache could be made.
+    ThreadCache* Bind() noexcept;
     static void Unbind(ThreadCache& cache) noexcept;
-    // The following need the lock held.
+    // The following need the lock held, or the process's only thread.
     void* TakeBlock(size_t classIndex) noexcept;
     void GiveBlock(void* block) noexcept;
     void GiveCached(ThreadCache& cache, size_t classIndex, size_t keep) noexcept;
