@@ -149,6 +149,17 @@ constexpr CacheLimits kCacheLimits;
 
 } // namespace
 
+namespace {
+
+// With a single thread the lock costs nothing, and a cache would only add
+// its own moves.
+inline bool CachesPay()
+{
+    return ThreadsKeepHeapBlocks() && !ProcessIsSingleThreaded();
+}
+
+} // namespace
+
 // A thread's free blocks of one pool, each class a list through the blocks.
 struct BlockPool::ThreadCache {
     struct Class {
@@ -191,9 +202,8 @@ struct BlockPool::ThreadEnd {
 KVOR_HEAP_INTERNAL void* BlockPool::Allocate(size_t bytes) noexcept
 {
     const size_t classIndex = bytes == 0 ? 1 : (bytes + kGranule - 1) / kGranule;
-    // With a single thread the lock costs nothing, and a cache would only
-    // add its own moves.
-    if (ProcessIsSingleThreaded()) {
+    if (!CachesPay()) {
+        Guard guard(m_locked);
         void* block = TakeBlock(classIndex);
         if (block != nullptr) {
             MarkAddressable(block, bytes);
@@ -248,7 +258,8 @@ KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
     CheckLive(block);
     PoolChunk* chunk = HeaderOf(block)->chunk;
     BlockPool& pool = *chunk->pool;
-    if (ProcessIsSingleThreaded()) {
+    if (!CachesPay()) {
+        Guard guard(pool.m_locked);
         MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
         pool.GiveBlock(block);
         return;
@@ -406,7 +417,7 @@ KVOR_HEAP_INTERNAL void BlockPool::GiveCached(ThreadCache& cache, size_t classIn
 
 KVOR_HEAP_INTERNAL void BlockPool::ReleaseEmptyChunks() noexcept
 {
-    if (t_cache != nullptr && t_cache->pool == this) {
+    if (ThreadsKeepHeapBlocks() && t_cache != nullptr && t_cache->pool == this) {
         Unbind(*t_cache);
     }
     Guard guard(m_locked);

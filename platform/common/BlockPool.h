@@ -15,7 +15,8 @@
 // with more than one thread in the process a block taken or given costs no
 // hold of the pool's lock: it takes them from the chunks, and gives them
 // back, half a cache at a time under one hold; a process with a single
-// thread takes no lock and goes by no cache. A thread caches at most 64
+// thread takes no lock and goes by no cache, nor does a system whose
+// thread-local variables do not serve. A thread caches at most 64
 // blocks of a class and no more than 4 KB of them (two blocks of the
 // largest classes), so at most about 0.5 MB in all. Cached blocks are free:
 // not counted in use, marked like any freed block. A thread's cache serves
