@@ -147,10 +147,6 @@ struct CacheLimits {
 };
 constexpr CacheLimits kCacheLimits;
 
-} // namespace
-
-namespace {
-
 // With a single thread the lock costs nothing, and a cache would only add
 // its own moves.
 inline bool CachesPay()
@@ -177,6 +173,31 @@ struct BlockPool::ThreadCache {
 
     void Added(size_t count) { blocks.store(blocks.load(std::memory_order_relaxed) + count, std::memory_order_relaxed); }
     void Removed(size_t count) { blocks.store(blocks.load(std::memory_order_relaxed) - count, std::memory_order_relaxed); }
+
+    KVOR_HEAP_INTERNAL bool IsFull(size_t classIndex) const
+    {
+        return classes[classIndex].count == kCacheLimits.ofClass[classIndex];
+    }
+
+    KVOR_HEAP_INTERNAL void Push(size_t classIndex, void* block)
+    {
+        Class& cached = classes[classIndex];
+        FreeSlot* slot = static_cast<FreeSlot*>(block);
+        slot->next = cached.first;
+        cached.first = slot;
+        ++cached.count;
+        Added(1);
+    }
+
+    KVOR_HEAP_INTERNAL void* Pop(size_t classIndex)
+    {
+        Class& cached = classes[classIndex];
+        FreeSlot* slot = cached.first;
+        cached.first = slot->next;
+        --cached.count;
+        Removed(1);
+        return slot;
+    }
 };
 
 KVOR_QUICK_THREAD_LOCAL thread_local BlockPool::ThreadCache* BlockPool::t_cache;
@@ -214,13 +235,9 @@ KVOR_HEAP_INTERNAL void* BlockPool::Allocate(size_t bytes) noexcept
     if (cache == nullptr || cache->pool != this || cache->classes[classIndex].first == nullptr) {
         return AllocateUncached(classIndex, bytes);
     }
-    ThreadCache::Class& cached = cache->classes[classIndex];
-    FreeSlot* slot = cached.first;
-    cached.first = slot->next;
-    --cached.count;
-    cache->Removed(1);
-    MarkAddressable(slot, bytes);
-    return slot;
+    void* block = cache->Pop(classIndex);
+    MarkAddressable(block, bytes);
+    return block;
 }
 
 // The block asked for, and half a cache more of its class from the chunks
@@ -238,16 +255,12 @@ KVOR_HEAP_INTERNAL void* BlockPool::AllocateUncached(size_t classIndex, size_t b
         return nullptr;
     }
     if (cache != nullptr) {
-        ThreadCache::Class& cached = cache->classes[classIndex];
-        size_t taken = 0;
-        while (taken < kCacheLimits.ofClass[classIndex] / 2 && m_classes[classIndex].available != nullptr) {
-            FreeSlot* slot = static_cast<FreeSlot*>(TakeBlock(classIndex));
-            slot->next = cached.first;
-            cached.first = slot;
-            ++taken;
+        for (size_t taken = 0; taken < kCacheLimits.ofClass[classIndex] / 2; ++taken) {
+            if (m_classes[classIndex].available == nullptr) {
+                break;
+            }
+            cache->Push(classIndex, TakeBlock(classIndex));
         }
-        cached.count += taken;
-        cache->Added(taken);
     }
     MarkAddressable(block, bytes);
     return block;
@@ -265,18 +278,12 @@ KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
         return;
     }
     ThreadCache* cache = t_cache;
-    if (cache == nullptr || cache->pool != &pool ||
-        cache->classes[chunk->classIndex].count == kCacheLimits.ofClass[chunk->classIndex]) {
+    if (cache == nullptr || cache->pool != &pool || cache->IsFull(chunk->classIndex)) {
         pool.ReleaseUncached(block);
         return;
     }
     MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
-    ThreadCache::Class& cached = cache->classes[chunk->classIndex];
-    FreeSlot* slot = static_cast<FreeSlot*>(block);
-    slot->next = cached.first;
-    cached.first = slot;
-    ++cached.count;
-    cache->Added(1);
+    cache->Push(chunk->classIndex, block);
 }
 
 // Into the cache, after half of a full cache went back to the chunks.
@@ -293,16 +300,11 @@ KVOR_HEAP_INTERNAL void BlockPool::ReleaseUncached(void* block) noexcept
         GiveBlock(block);
         return;
     }
-    ThreadCache::Class& cached = cache->classes[classIndex];
-    if (cached.count == kCacheLimits.ofClass[classIndex]) {
+    if (cache->IsFull(classIndex)) {
         Guard guard(m_locked);
-        GiveCached(*cache, classIndex, cached.count / 2);
+        GiveCached(*cache, classIndex, kCacheLimits.ofClass[classIndex] / 2);
     }
-    FreeSlot* slot = static_cast<FreeSlot*>(block);
-    slot->next = cached.first;
-    cached.first = slot;
-    ++cached.count;
-    cache->Added(1);
+    cache->Push(classIndex, block);
 }
 
 // The cache lives in memory of the C library's own heap: it is no block of
@@ -404,15 +406,9 @@ KVOR_HEAP_INTERNAL void BlockPool::GiveBlock(void* block) noexcept
 // The class's cached blocks past keep, back to their chunks.
 KVOR_HEAP_INTERNAL void BlockPool::GiveCached(ThreadCache& cache, size_t classIndex, size_t keep) noexcept
 {
-    ThreadCache::Class& cached = cache.classes[classIndex];
-    const size_t given = cached.count - keep;
-    while (cached.count > keep) {
-        FreeSlot* slot = cached.first;
-        cached.first = slot->next;
-        --cached.count;
-        GiveBlock(slot);
+    while (cache.classes[classIndex].count > keep) {
+        GiveBlock(cache.Pop(classIndex));
     }
-    cache.Removed(given);
 }
 
 KVOR_HEAP_INTERNAL void BlockPool::ReleaseEmptyChunks() noexcept

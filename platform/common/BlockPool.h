@@ -23,7 +23,10 @@
 // one pool at a time; it goes back to its pool when the thread ends, when
 // the thread asks that pool for ReleaseEmptyChunks or turns to another
 // pool. So a pool must outlive every thread that used it, or those threads
-// must have given their caches back.
+// must have given their caches back. The system keeps the library loaded
+// while a thread that kept blocks lives, so that the cache's teardown still
+// finds its code: asked to unload meanwhile, it stays until that thread
+// ends, and gives its chunks back then.
 //
 // Under AddressSanitizer the pool marks the slots of its chunks as
 // unaddressable except the blocks it has handed out (block headers, free
