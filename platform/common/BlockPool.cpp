@@ -1,138 +1,51 @@
-#include "BlockPool.h"
+#include "BlockPoolInternals.h"
 
-#include "kvor/platform/kvorPlatform.h"
-
-#include <cstdint>
 #include <new>
-#include <thread>
-
-#if KVOR_ADDRESS_SANITIZER
-#include <cstdio>
-#include <cstdlib>
-#include <sanitizer/asan_interface.h>
-#endif
 
 namespace kvor {
-
-namespace {
-
-struct FreeSlot {
-    FreeSlot* next;
-};
-
-constexpr size_t RoundUp(size_t bytes, size_t granule)
-{
-    return (bytes + granule - 1) / granule * granule;
-}
-
-// What the sanitizer may let the program touch: nothing of a chunk but the
-// blocks handed out, each exactly as large as asked for (at least a byte,
-// so that a block released twice can be told from a live one).
-#if KVOR_ADDRESS_SANITIZER
-void MarkUnaddressable(const void* memory, size_t bytes)
-{
-    ASAN_POISON_MEMORY_REGION(memory, bytes);
-}
-
-void MarkAddressable(const void* memory, size_t bytes)
-{
-    ASAN_UNPOISON_MEMORY_REGION(memory, bytes == 0 ? 1 : bytes);
-}
-
-void CheckLive(void* block)
-{
-    if (__asan_address_is_poisoned(block)) {
-        std::fprintf(stderr, "kvor heap: released a block that is not in use: %p\n", block);
-        __asan_describe_address(block);
-        std::abort();
-    }
-}
-#else
-void MarkUnaddressable(const void*, size_t) {}
-void MarkAddressable(const void*, size_t) {}
-void CheckLive(void*) {}
-#endif
-
-} // namespace
-
-// A chunk's bookkeeping sits at its start; its slots (header and block)
-// follow. Slots are handed out from the never-used tail first, then from
-// the list of freed ones.
-struct PoolChunk {
-    BlockPool* pool;
-    PoolChunk* previous; // in its class's list
-    PoolChunk* next;     // in its class's list
-    FreeSlot* freed;
-    char* unused;
-    char* end;
-    size_t slotBytes;
-    size_t classIndex;
-    size_t blocksInUse;
-    bool onFullList;
-
-    KVOR_HEAP_INTERNAL bool IsFull() const { return freed == nullptr && static_cast<size_t>(end - unused) < slotBytes; }
-
-    KVOR_HEAP_INTERNAL void* Take()
-    {
-        ++blocksInUse;
-        if (freed != nullptr) {
-            FreeSlot* slot = freed;
-            freed = slot->next;
-            return slot;
-        }
-        BlockHeader* header = reinterpret_cast<BlockHeader*>(unused);
-        unused += slotBytes;
-        header->chunk = this;
-        return header + 1;
-    }
-
-    KVOR_HEAP_INTERNAL void Give(void* block)
-    {
-        --blocksInUse;
-        FreeSlot* slot = static_cast<FreeSlot*>(block);
-        slot->next = freed;
-        freed = slot;
-    }
-};
-
-namespace {
-constexpr size_t kSlotsStart = RoundUp(sizeof(PoolChunk), alignof(std::max_align_t));
-}
-
-// One holder at a time. Every hold is a few pointer moves, so a waiter
-// spins, giving up its time slice while it waits. A process with a single
-// thread has nobody to wait for and skips the lock.
-class BlockPool::Guard {
-public:
-    explicit Guard(std::atomic<bool>& locked)
-        : m_locked(ProcessIsSingleThreaded() ? nullptr : &locked)
-    {
-        if (m_locked == nullptr) {
-            return;
-        }
-        while (m_locked->exchange(true, std::memory_order_acquire)) {
-            while (m_locked->load(std::memory_order_relaxed)) {
-                std::this_thread::yield();
-            }
-        }
-    }
-    ~Guard()
-    {
-        if (m_locked != nullptr) {
-            m_locked->store(false, std::memory_order_release);
-        }
-    }
-    Guard(const Guard&) = delete;
-    Guard& operator=(const Guard&) = delete;
-
-private:
-    std::atomic<bool>* m_locked;
-};
 
 KVOR_HEAP_INTERNAL void* BlockPool::Allocate(size_t bytes) noexcept
 {
     const size_t classIndex = bytes == 0 ? 1 : (bytes + kGranule - 1) / kGranule;
-    Guard guard(m_locked);
+    if (!CachesPay()) {
+        Guard guard(m_locked);
+        void* block = TakeBlock(classIndex);
+        if (block != nullptr) {
+            MarkAddressable(block, bytes);
+        }
+        return block;
+    }
+    ThreadCache* cache = t_cache;
+    if (cache == nullptr || cache->pool != this || cache->classes[classIndex].first == nullptr) {
+        return AllocateUncached(classIndex, bytes);
+    }
+    void* block = cache->Pop(classIndex);
+    MarkAddressable(block, bytes);
+    return block;
+}
+
+KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
+{
+    CheckLive(block);
+    PoolChunk* chunk = HeaderOf(block)->chunk;
+    BlockPool& pool = *chunk->pool;
+    if (!CachesPay()) {
+        Guard guard(pool.m_locked);
+        MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
+        pool.GiveBlock(block);
+        return;
+    }
+    ThreadCache* cache = t_cache;
+    if (cache == nullptr || cache->pool != &pool || cache->IsFull(chunk->classIndex)) {
+        pool.ReleaseUncached(block);
+        return;
+    }
+    MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
+    cache->Push(chunk->classIndex, block);
+}
+
+KVOR_HEAP_INTERNAL void* BlockPool::TakeBlock(size_t classIndex) noexcept
+{
     SizeClass& sizeClass = m_classes[classIndex];
     PoolChunk* chunk = sizeClass.available;
     if (chunk == nullptr) {
@@ -150,39 +63,37 @@ KVOR_HEAP_INTERNAL void* BlockPool::Allocate(size_t bytes) noexcept
         Link(chunk);
     }
     ++m_blocksInUse;
-    MarkAddressable(block, bytes);
     return block;
 }
 
-KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
+KVOR_HEAP_INTERNAL void BlockPool::GiveBlock(void* block) noexcept
 {
-    CheckLive(block);
     PoolChunk* chunk = HeaderOf(block)->chunk;
-    BlockPool& pool = *chunk->pool;
-    Guard guard(pool.m_locked);
-    MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
-    --pool.m_blocksInUse;
+    --m_blocksInUse;
     if (chunk->onFullList) {
-        pool.Unlink(chunk);
+        Unlink(chunk);
         chunk->Give(block);
-        pool.Link(chunk);
+        Link(chunk);
     } else {
         chunk->Give(block);
     }
     if (chunk->blocksInUse > 0) {
         return;
     }
-    SizeClass& sizeClass = pool.m_classes[chunk->classIndex];
+    SizeClass& sizeClass = m_classes[chunk->classIndex];
     if (sizeClass.spare == nullptr) {
         sizeClass.spare = chunk;
     } else {
-        pool.Unlink(chunk);
-        pool.RetireChunk(chunk);
+        Unlink(chunk);
+        RetireChunk(chunk);
     }
 }
 
 KVOR_HEAP_INTERNAL void BlockPool::ReleaseEmptyChunks() noexcept
 {
+    if (ThreadsKeepHeapBlocks() && t_cache != nullptr && t_cache->pool == this) {
+        Unbind(*t_cache);
+    }
     Guard guard(m_locked);
     for (SizeClass& sizeClass : m_classes) {
         if (sizeClass.spare != nullptr) {
@@ -206,7 +117,12 @@ size_t BlockPool::ChunkCount() const noexcept
 
 size_t BlockPool::BlocksInUse() const noexcept
 {
-    return m_blocksInUse;
+    Guard guard(m_locked);
+    size_t cached = 0;
+    for (const ThreadCache* cache = m_caches; cache != nullptr; cache = cache->next) {
+        cached += cache->blocks.load(std::memory_order_relaxed);
+    }
+    return m_blocksInUse - cached;
 }
 
 KVOR_HEAP_INTERNAL PoolChunk* BlockPool::AddChunk(size_t classIndex) noexcept

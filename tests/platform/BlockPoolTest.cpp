@@ -127,7 +127,8 @@ TEST(BlockPool, FullChunkOutlivesARefusedSuccessorAndIsReusedFirst)
 }
 
 // Blocks of every class taken and given by four threads at once; what each
-// holds at the end is given back by another thread, the main one.
+// holds at the end is given back by another thread, the main one, and
+// what the threads kept for themselves is free.
 TEST(BlockPool, ThreadsShareOnePool)
 {
     BlockPool pool;
@@ -153,6 +154,7 @@ TEST(BlockPool, ThreadsShareOnePool)
         workers[t].join();
         EXPECT_EQ(damaged[t] + GiveAll(held[t]), "") << "thread " << t;
     }
+    EXPECT_EQ(pool.BlocksInUse(), 0u) << "a block a thread keeps for itself counted in use";
     pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
 }

@@ -229,6 +229,13 @@ inline bool ProcessIsSingleThreaded()
 {
     return __libc_single_threaded != 0;
 }
+// True where each thread may keep free heap blocks of its own: thread-local
+// variables are the system's, read by a load and torn down in order when
+// their thread ends.
+constexpr bool ThreadsKeepHeapBlocks()
+{
+    return true;
+}
 } // namespace kvor
 
 #endif // KVOR_WIN32_API_H

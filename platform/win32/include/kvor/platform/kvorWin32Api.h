@@ -66,6 +66,13 @@ inline bool ProcessIsSingleThreaded()
 {
     return false;
 }
+// False: thread-local variables are emulated by the compiler's run-time
+// here, each read is a call, and when a thread ends the storage of one may
+// be gone before the teardown of another has run.
+constexpr bool ThreadsKeepHeapBlocks()
+{
+    return false;
+}
 } // namespace kvor
 
 #endif // KVOR_WIN32_API_H
