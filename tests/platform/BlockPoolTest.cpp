@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <mutex>
 #include <random>
 #include <string>
 #include <thread>
@@ -124,6 +125,36 @@ TEST(BlockPool, FullChunkOutlivesARefusedSuccessorAndIsReusedFirst)
     EXPECT_EQ(GiveAll(blocks), "");
     pool.ReleaseEmptyChunks();
     EXPECT_EQ(pool.ChunkCount(), 0u);
+}
+
+// With a second thread alive a thread takes blocks through a cache of its
+// own, filled from the chunks that have room: a refused chunk still fails
+// only the block that needed it, after every slot of the chunk in hand.
+TEST(BlockPool, ACacheFillsOnlyFromChunksWithRoom)
+{
+    std::mutex held;
+    held.lock();
+    std::thread idle([&held] { std::lock_guard<std::mutex> wait(held); });
+    std::vector<void*> blocks;
+    blocks.reserve(256);
+    for (size_t bytes : {100, 528, 1000}) { // a chunk's last slots fall in a fill or at its start
+        BlockPool pool;
+        {
+            kvortest::ScopedAllocationFailure refuseTheSecondChunk(2);
+            for (void* block = pool.Allocate(bytes); block != nullptr; block = pool.Allocate(bytes)) {
+                blocks.push_back(block);
+            }
+        }
+        EXPECT_EQ(blocks.size(), pool.BlocksInUse()) << bytes;
+        EXPECT_EQ(pool.ChunkCount(), 1u) << bytes;
+        EXPECT_GT(blocks.size() * (bytes + 32), BlockPool::kChunkBytes / 2) << bytes << ": slots left unused";
+        std::for_each(blocks.begin(), blocks.end(), BlockPool::Release);
+        blocks.clear();
+        pool.ReleaseEmptyChunks();
+        EXPECT_EQ(pool.ChunkCount(), 0u) << bytes;
+    }
+    held.unlock();
+    idle.join();
 }
 
 // Blocks of every class taken and given by four threads at once; what each
