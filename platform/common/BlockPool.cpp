@@ -31,7 +31,7 @@ KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
     BlockPool& pool = *chunk->pool;
     if (!CachesPay()) {
         Guard guard(pool.m_locked);
-        MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
+        MarkReleased(block);
         pool.GiveBlock(block);
         return;
     }
@@ -40,7 +40,7 @@ KVOR_HEAP_INTERNAL void BlockPool::Release(void* block) noexcept
         pool.ReleaseUncached(block);
         return;
     }
-    MarkUnaddressable(block, chunk->slotBytes - sizeof(BlockHeader));
+    MarkReleased(block);
     cache->Push(chunk->classIndex, block);
 }
 

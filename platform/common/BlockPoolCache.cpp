@@ -58,7 +58,7 @@ KVOR_HEAP_INTERNAL void* BlockPool::AllocateUncached(size_t classIndex, size_t b
 KVOR_HEAP_INTERNAL void BlockPool::ReleaseUncached(void* block) noexcept
 {
     const size_t classIndex = HeaderOf(block)->chunk->classIndex;
-    MarkUnaddressable(block, HeaderOf(block)->chunk->slotBytes - sizeof(BlockHeader));
+    MarkReleased(block);
     ThreadCache* cache = t_cache;
     if (cache == nullptr || cache->pool != this) {
         cache = Bind();

@@ -98,6 +98,12 @@ struct PoolChunk {
 
 constexpr size_t kSlotsStart = RoundUp(sizeof(PoolChunk), alignof(std::max_align_t));
 
+// A block given back: nothing of its slot may be touched until it is handed out again.
+KVOR_HEAP_INTERNAL inline void MarkReleased(void* block)
+{
+    MarkUnaddressable(block, HeaderOf(block)->chunk->slotBytes - sizeof(BlockHeader));
+}
+
 // One holder at a time. Every hold is a few pointer moves, so a waiter
 // spins, giving up its time slice while it waits. A process with a single
 // thread has nobody to wait for and skips the lock.
