@@ -4,7 +4,6 @@
 
 #include "Json.h"
 #include "KvorxmlRun.h"
-#include "RejectedDocuments.h"
 
 namespace {
 
@@ -137,36 +136,6 @@ TEST_F(KvorxmlTest, CheckShowsThePlaceInItsLine)
         EXPECT_EQ(entry.status, run.status);
         EXPECT_EQ(file + entry.err, run.err);
         EXPECT_EQ(entry.status == 0 ? file + ": loads\n" : "", run.out);
-    }
-}
-
-TEST_F(KvorxmlTest, CheckPrintsTheReadersReasonAndPlaceForEveryDocument)
-{
-    using kvortest::ReadCase;
-    const struct {
-        std::string name;
-        std::vector<ReadCase> cases;
-        int status;
-        const char* mark;
-    } groups[] = {
-        {"refused", {std::begin(kvortest::kRefusedDocuments), std::end(kvortest::kRefusedDocuments)}, 1, ": "},
-        {"lossy", {std::begin(kvortest::kLossyDocuments), std::end(kvortest::kLossyDocuments)}, 0, ": warning: "},
-    };
-    for (const auto& group : groups) {
-        std::vector<std::string> words = {"check"};
-        for (const ReadCase& c : group.cases) {
-            words.push_back(File(group.name + "-" + c.name + ".xml", c.document));
-        }
-        const Outcome run = Kvorxml(words);
-        EXPECT_EQ(group.status, run.status) << group.name;
-        for (size_t i = 0; i < group.cases.size(); ++i) {
-            const ReadCase& c = group.cases[i];
-            SCOPED_TRACE(c.name);
-            const std::string place = words[i + 1] + ":" + std::to_string(c.line) + ":" + std::to_string(c.column);
-            const size_t at = run.err.find(place + group.mark);
-            ASSERT_NE(std::string::npos, at) << run.err;
-            EXPECT_NE(std::string::npos, run.err.substr(at, run.err.find('\n', at) - at).find(c.reason)) << run.err;
-        }
     }
 }
 

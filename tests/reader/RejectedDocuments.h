@@ -1,6 +1,5 @@
 // Documents the reader refuses, with where and why it stops, and documents
-// it loads while leaving something out: one table for the reader's own
-// report and for what the command-line client's check prints of it.
+// it loads while leaving something out, for the reader's own report.
 #ifndef KVOR_TEST_REJECTED_DOCUMENTS_H
 #define KVOR_TEST_REJECTED_DOCUMENTS_H
 
