@@ -9,22 +9,31 @@
 
 namespace {
 
-// Created signalled, the first wait passes and takes the signal; the next
-// one sleeps until a set.
+// Created signalled, the first wait passes and takes the signal; of two
+// waiters then asleep, each set lets exactly one through.
 TEST(Event, AutoResetLetsOneWaitThroughPerSet)
 {
     const HANDLE event = CreateEventW(nullptr, FALSE, TRUE, nullptr);
     ASSERT_NE(event, nullptr);
     EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
-    std::atomic<bool> through{false};
-    std::thread waiter([&] {
+    std::atomic<int> through{0};
+    const auto wait = [&] {
         EXPECT_EQ(WaitForSingleObject(event, INFINITE), WAIT_OBJECT_0);
-        through = true;
-    });
+        ++through;
+    };
+    std::thread first(wait), second(wait);
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    EXPECT_FALSE(through.load()) << "a second wait passed without a set";
+    EXPECT_EQ(through.load(), 0) << "a wait passed without a set";
     EXPECT_TRUE(EventModify(event, EVENT_SET));
-    waiter.join();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(10);
+    while (through.load() == 0 && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::yield();
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    EXPECT_EQ(through.load(), 1) << "one set let both waiters through";
+    EXPECT_TRUE(EventModify(event, EVENT_SET));
+    first.join();
+    second.join();
     EXPECT_TRUE(CloseHandle(event));
 }
 
